@@ -102,7 +102,7 @@ TEST(ScriptWriter, OneRecordOfEveryKind) {
   // Section offsets, counted by hand from the bytes above.
   EXPECT_EQ(layout.sectionStart[SECTION_HEADER], 0u);
   EXPECT_EQ(layout.sectionStart[SECTION_TARGETS], 13u + 3 + 2 + 4 + 3 + 3);
-  EXPECT_EQ(layout.sectionStart[SECTION_FILES], layout.sectionStart[SECTION_TARGETS] + 4 + 13 + 22);
+  EXPECT_EQ(layout.sectionStart[SECTION_FILES], layout.sectionStart[SECTION_TARGETS] + 4 + 13 + 23);
   EXPECT_EQ(layout.sectionStart[SECTION_ARCHIVES], layout.sectionStart[SECTION_FILES] + 4 + 18);
   EXPECT_EQ(layout.sectionStart[SECTION_GROUPS], layout.sectionStart[SECTION_ARCHIVES] + 4 + 12);
   EXPECT_EQ(layout.sectionStart[SECTION_COUNT + 1], written.size());
