@@ -1,0 +1,43 @@
+// The operating-system part of the library on POSIX systems: messages go to standard
+// error as one line, files are cut with ftruncate, times are set with utimensat.
+#include <sys/stat.h>
+#include <unistd.h>
+#include <fcntl.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "lzh_error.h"
+#include "lzh_stream.h"
+
+void ShowLibraryMessage(const char *text, const char *caption)
+{
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+bool CutFileAt(std::FILE *f, int32_t offset)
+{
+    if (offset < 0 || std::fflush(f) != 0)
+        return false;
+    return ftruncate(fileno(f), offset) == 0 && std::fseek(f, offset, SEEK_SET) == 0;
+}
+
+bool ApplyFileStamp(const char *path, const CalendarTime &t)
+{
+    std::tm tm = {};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    std::time_t when = std::mktime(&tm);
+    if (when == static_cast<std::time_t>(-1))
+        return false;
+    struct timespec times[2];
+    times[0].tv_sec = when;
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return utimensat(AT_FDCWD, path, times, 0) == 0;
+}
