@@ -1,0 +1,181 @@
+# winebench.sh: shared procedures of winerun and session (sourced, not run): the bench
+# directory, the golden prefixes and their working copies, the private Xvfb and the wineserver.
+# Only processes and files this bench created are ever stopped or removed.
+
+WB_PERSONALITIES="win32s win95 win98 nt351 nt4 nt351sp4"
+
+wb_log() { echo "winebench: $*" >&2; }
+
+# Wine's name for a personality suffix ("" for nt351sp4: that one comes from the sp4 prefix).
+wb_wine_version() {
+  case "$1" in
+    win32s) echo win31 ;; win95) echo win95 ;; win98) echo win98 ;;
+    nt351) echo nt351 ;; nt4) echo nt40 ;; nt351sp4) echo "" ;;
+    *) return 1 ;;
+  esac
+}
+
+# Personality suffix of an exe name ("setup_win95.exe" -> win95), or "".
+wb_personality_of() {
+  local base="${1##*/}"; base="${base%.[eE][xX][eE]}"
+  local p
+  for p in $WB_PERSONALITIES; do
+    case "${base,,}" in *_"$p") echo "$p"; return ;; esac
+  done
+  echo ""
+}
+
+wb_env() {
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export WINEARCH=win32
+  unset WINELOADER WINESERVER 2>/dev/null || true
+}
+
+# Registry contents applied to every golden prefix: no window manager delays, no host pollution.
+wb_common_reg() {
+  cat <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\DllOverrides]
+"winemenubuilder.exe"=""
+"mscoree"=""
+"mshtml"=""
+
+EOF
+}
+
+# The sp4 variant: NT 3.51 build 1057 "Service Pack 4" for every exe without an AppDefaults
+# Version (requires that HKCU\Software\Wine has no Version value either).
+wb_sp4_reg() {
+  cat <<'EOF'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion]
+"CurrentVersion"="3.51"
+"CSDVersion"="Service Pack 4"
+"CurrentBuildNumber"="1057"
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Windows]
+"CSDVersion"=dword:00000400
+
+EOF
+}
+
+# Stops the wineserver of prefix $1 (all its processes) and waits; removes its socket directory.
+wb_stop_server() {
+  local prefix="$1"
+  [ -d "$prefix" ] || return 0
+  WINEPREFIX="$prefix" timeout 20 wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$prefix" timeout 30 wineserver -w >/dev/null 2>&1 || true
+  wb_remove_socket_dir "$prefix"
+}
+
+# Debian's $WINEPREFIX/wineserver names the /tmp/wine-XXXXXX socket parent; Wine recreates it.
+wb_remove_socket_dir() {
+  local f="$1/wineserver" d
+  [ -f "$f" ] || return 0
+  d=$(cat "$f" 2>/dev/null) || return 0
+  case "$d" in /tmp/wine-??????) [ -O "$d" ] && rm -rf "$d" ;; esac
+  return 0
+}
+
+# Creates the golden prefixes $1/golden-default and $1/golden-sp4 once, under their own lock.
+# Creation runs without a display so no window appears.
+wb_create_golden() {
+  mkdir -p "$1"
+  ( flock 7; wb_create_golden_locked "$1" ) 7>"$1/golden.lock"
+}
+wb_create_golden_locked() {
+  local bench="$1"
+  [ -f "$bench/golden-default/.winebench-ready" ] && [ -f "$bench/golden-sp4/.winebench-ready" ] && return 0
+  local tmp="$bench/golden-new"
+  wb_stop_server "$tmp"; rm -rf "$tmp" "$bench/golden-sp4-new"
+  mkdir -p "$bench"
+  wb_log "creating the Wine prefix in $bench (once, ~20 s)"
+  (
+    unset DISPLAY
+    export WINEPREFIX="$tmp"
+    wine wineboot -i >/dev/null 2>&1 </dev/null || exit 1
+    wb_common_reg >"$bench/common.reg"
+    wine regedit /S "Z:${bench//\//\\}\\common.reg" >/dev/null 2>&1 </dev/null || exit 1
+    # Everything under a user's folders stays inside the prefix.
+    local u
+    for u in "$tmp"/drive_c/users/*/; do
+      local l
+      for l in "$u"*; do
+        [ -L "$l" ] && rm -f "$l" && mkdir -p "$l"
+      done
+    done
+  ) || { wb_stop_server "$tmp"; wb_log "prefix creation failed"; return 1; }
+  wb_stop_server "$tmp"
+  cp -a "$tmp" "$bench/golden-sp4-new"
+  (
+    unset DISPLAY
+    export WINEPREFIX="$bench/golden-sp4-new"
+    rm -f "$WINEPREFIX/wineserver"
+    wb_sp4_reg >"$bench/sp4.reg"
+    wine regedit /S "Z:${bench//\//\\}\\sp4.reg" >/dev/null 2>&1 </dev/null
+  ) || { wb_stop_server "$bench/golden-sp4-new"; wb_log "sp4 prefix failed"; return 1; }
+  wb_stop_server "$bench/golden-sp4-new"
+  rm -f "$tmp/wineserver" "$bench/golden-sp4-new/wineserver"
+  touch "$tmp/.winebench-ready" "$bench/golden-sp4-new/.winebench-ready"
+  rm -rf "$bench/golden-default" "$bench/golden-sp4"
+  mv "$tmp" "$bench/golden-default"
+  mv "$bench/golden-sp4-new" "$bench/golden-sp4"
+}
+
+# Makes the working prefix $1/prefix-$3 a fresh copy of the golden prefix $2/golden-$3.
+wb_fresh_prefix() {
+  local bench="$1" golden="$2" variant="$3"
+  local p="$bench/prefix-$variant"
+  wb_stop_server "$p"
+  rm -rf "$p"
+  cp -a "$golden/golden-$variant" "$p"
+  rm -f "$p/wineserver"
+}
+
+# Starts a private Xvfb; prints "<display> <pid>". Xvfb picks a free display number itself.
+wb_start_xvfb() {
+  local dir="$1" fifo_file="$1/xvfb.display"
+  rm -f "$fifo_file"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+      3>"$fifo_file" >/dev/null 2>"$dir/xvfb.log" </dev/null &
+  local pid=$! i
+  for i in $(seq 1 200); do
+    if [ -s "$fifo_file" ]; then
+      local n; n=$(tr -dc 0-9 <"$fifo_file")
+      if [ -n "$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        echo ":$n $pid"; return 0
+      fi
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill "$pid" 2>/dev/null
+  wb_log "Xvfb did not start: $(cat "$dir/xvfb.log" 2>/dev/null | tail -3)"
+  return 1
+}
+
+# Stops an Xvfb this bench started (pid and display recorded by wb_start_xvfb).
+wb_stop_xvfb() {
+  local pid="$1"
+  [ -n "$pid" ] || return 0
+  if kill -0 "$pid" 2>/dev/null && [ "$(cat /proc/"$pid"/comm 2>/dev/null)" = Xvfb ]; then
+    kill "$pid" 2>/dev/null
+    local i
+    for i in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$pid" 2>/dev/null || true
+  fi
+}
+
+# Starts a persistent wineserver for the prefix and its system processes, detached from the
+# caller's output (ctest waits for every holder of a test's output pipe).
+wb_warm_server() {
+  local prefix="$1" display="$2"
+  WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1 </dev/null || true
+  WINEPREFIX="$prefix" DISPLAY="$display" setsid -w wine cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
+}
