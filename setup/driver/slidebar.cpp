@@ -1,0 +1,188 @@
+// The SlideBar control: state per window, painting in two complementary clip regions so that
+// the digits are white over the filled part and black over the empty part, and position
+// changes that repaint only what moved.
+#include "setup/driver/slidebar.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct SlideBarState {
+  int16_t position;    // 0..100
+  HBRUSH fillBrush;
+  COLORREF fillColour; // nearest to RGB(0, 0, 128) that the device can show
+  RECT textRect;       // where the percentage text was last measured to lie
+  int16_t textTop;
+  HFONT font;          // from WM_SETFONT; null: the device context's default font
+};
+
+SlideBarState* StateOf(HWND window) {
+  return reinterpret_cast<SlideBarState*>(GetWindowLongA(window, 0));
+}
+
+// Fill edge for a position on a bar `width` pixels wide, kept as 16 bits.
+int16_t FillEdge(int position, int width) {
+  return static_cast<int16_t>(static_cast<int32_t>(position) * width / 100);
+}
+
+void RecomputeTextTop(HWND window, SlideBarState* state) {
+  RECT client;
+  GetClientRect(window, &client);
+  HDC dc = GetDC(window);
+  HGDIOBJ old = state->font ? SelectObject(dc, state->font) : nullptr;
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  if (old) SelectObject(dc, old);
+  ReleaseDC(window, dc);
+  state->textTop = static_cast<int16_t>((client.bottom - metrics.tmAscent) / 2 - 1);
+}
+
+// Measures `text` on `dc` (font already selected) and stores its rectangle, centred.
+void MeasureText(HDC dc, SlideBarState* state, int width, const char* text, int length) {
+  SIZE extent = {};
+  GetTextExtentPointA(dc, text, length, &extent);
+  state->textRect.left = width / 2 - extent.cx / 2;
+  state->textRect.top = state->textTop;
+  state->textRect.right = state->textRect.left + extent.cx;
+  state->textRect.bottom = state->textTop + extent.cy;
+}
+
+void Paint(HWND window, SlideBarState* state) {
+  RECT client;
+  GetClientRect(window, &client);
+  int width = client.right, height = client.bottom;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  HGDIOBJ oldFont = state->font ? SelectObject(dc, state->font) : nullptr;
+
+  int16_t edge = FillEdge(state->position, width);
+  RECT filled = {0, 0, edge, height};
+  FillRect(dc, &filled, state->fillBrush);
+
+  HRGN region = CreateRectRgn(0, 0, width, height);
+  char text[16];
+  int length = snprintf(text, sizeof text, "%d%%", state->position);
+  MeasureText(dc, state, width, text, length);
+
+  // Empty part: black on the window colour.
+  SelectClipRgn(dc, region);
+  ExcludeClipRect(dc, 0, 0, edge, height);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  TextOutA(dc, state->textRect.left, state->textTop, text, length);
+
+  // Filled part: white on the fill colour.
+  SelectClipRgn(dc, region);
+  ExcludeClipRect(dc, edge, 0, width, height);
+  SetTextColor(dc, RGB(255, 255, 255));
+  SetBkColor(dc, state->fillColour);
+  TextOutA(dc, state->textRect.left, state->textTop, text, length);
+
+  DeleteObject(region);
+  if (oldFont) SelectObject(dc, oldFont);
+  EndPaint(window, &paint);
+}
+
+void SetPosition(HWND window, SlideBarState* state, int requested) {
+  RECT client;
+  GetClientRect(window, &client);
+  int width = client.right, height = client.bottom;
+  int16_t oldEdge = FillEdge(state->position, width);
+
+  int16_t position = static_cast<int16_t>(requested);
+  if (position > 100) position = 100;
+  if (position < 0) position = 0;
+  state->position = position;
+  int16_t newEdge = FillEdge(position, width);
+  if (oldEdge == newEdge) return;  // nothing moved by a whole pixel: no repaint
+
+  if (newEdge > oldEdge) {
+    RECT band = {oldEdge, 0, newEdge, height};
+    InvalidateRect(window, &band, FALSE);
+  } else {
+    RECT band = {newEdge, 0, oldEdge, height};
+    InvalidateRect(window, &band, TRUE);
+  }
+
+  RECT previous = state->textRect;
+  char text[16];
+  int length = snprintf(text, sizeof text, "%d%%", position);
+  HDC dc = GetDC(window);
+  HGDIOBJ oldFont = state->font ? SelectObject(dc, state->font) : nullptr;
+  MeasureText(dc, state, width, text, length);
+  if (oldFont) SelectObject(dc, oldFont);
+  ReleaseDC(window, dc);
+
+  if (state->textRect.left > previous.left || state->textRect.right < previous.right)
+    InvalidateRect(window, &state->textRect, TRUE);  // narrower text: erase what it left
+  InvalidateRect(window, &state->textRect, FALSE);
+  UpdateWindow(window);
+}
+
+LRESULT CALLBACK SlideBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    auto* state = static_cast<SlideBarState*>(calloc(1, sizeof(SlideBarState)));
+    if (!state) return -1;
+    SetWindowLongA(window, 0, reinterpret_cast<LONG>(state));
+    HDC dc = GetDC(window);
+    state->fillColour = GetNearestColor(dc, RGB(0, 0, 128));
+    state->fillBrush = CreateSolidBrush(state->fillColour);
+    ReleaseDC(window, dc);
+    state->position = 0;
+    SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | WS_BORDER);
+    return 0;
+  }
+  SlideBarState* state = StateOf(window);
+  if (!state) return DefWindowProcA(window, message, wParam, lParam);
+  switch (message) {
+    case WM_DESTROY:
+      DeleteObject(state->fillBrush);
+      free(state);
+      SetWindowLongA(window, 0, 0);
+      return 0;
+    case WM_SIZE:
+      RecomputeTextTop(window, state);
+      return 0;
+    case WM_SETFONT:
+      state->font = reinterpret_cast<HFONT>(wParam);
+      RecomputeTextTop(window, state);
+      if (LOWORD(lParam)) {
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+      }
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_STATIC;  // never takes the focus in a dialog
+    case WM_CUT:
+    case WM_COPY:
+    case WM_PASTE:
+    case WM_CLEAR:
+    case WM_UNDO:
+      return 0;
+    case WM_PAINT:
+      Paint(window, state);
+      return 1;
+    case SBM_SETPOS:
+      SetPosition(window, state, static_cast<int16_t>(wParam));
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+bool RegisterSlideBarClass(HINSTANCE instance) {
+  WNDCLASSA windowClass = {};
+  windowClass.style = 0;
+  windowClass.lpfnWndProc = SlideBarProc;
+  windowClass.cbClsExtra = 0;
+  windowClass.cbWndExtra = 4;  // address of the SlideBarState
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = "SLIDEBAR";
+  return RegisterClassA(&windowClass) != 0;
+}

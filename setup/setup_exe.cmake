@@ -1,0 +1,26 @@
+# setup.exe (Win32 configuration only): a 32-bit GUI program with its resources, the C and C++
+# runtime linked statically.
+set(SETUP_ICON ${CMAKE_CURRENT_BINARY_DIR}/resources/setup.ico)
+add_custom_command(
+  OUTPUT ${SETUP_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/resources
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.sh ${SETUP_ICON}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_icon.sh
+  COMMENT "Drawing the icon MAIN")
+set_source_files_properties(resources/setup.rc PROPERTIES OBJECT_DEPENDS ${SETUP_ICON})
+
+add_executable(setup WIN32
+  driver/setup_main.cpp
+  driver/payload.cpp
+  driver/main_window.cpp
+  driver/window_helpers.cpp
+  driver/slidebar.cpp
+  driver/platform.cpp
+  driver/trace.cpp
+  script/load_script.cpp
+  resources/setup.rc)
+target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR}
+  ${CMAKE_CURRENT_SOURCE_DIR}/resources ${CMAKE_CURRENT_BINARY_DIR}/resources)
+target_link_libraries(setup PRIVATE setup_script setup_payload)
+set_target_properties(setup PROPERTIES OUTPUT_NAME setup)
+target_link_options(setup PRIVATE -s)
