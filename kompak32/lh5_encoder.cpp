@@ -1,0 +1,260 @@
+// The -lh5- encoder: PATRICIA-tree match finder over the last 8,192 bytes with hashed child
+// lists, lazy matching with one position of look-ahead, read-ahead and window slide.
+#include "lh5_encoder.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "lzh_error.h"
+
+namespace {
+
+// Node numbers: 0 is "none" (and the FindChild sentinel), 1-8,191 internal nodes,
+// 8,192 + b the root of strings beginning with byte b, 8,192-16,383 leaves (a leaf is the
+// text position of its string). Roots are only parents and leaves only children, so the
+// shared range is unambiguous. Child lists hang off hash slots 16,384-28,911.
+constexpr int ROOT_BASE = WINDOW_SIZE;                         // 8,192
+constexpr int NODE_COUNT = 2 * WINDOW_SIZE;                    // 16,384
+constexpr int INTERNAL_COUNT = WINDOW_SIZE + 256;              // internal nodes and roots
+constexpr int SLOT_BASE = NODE_COUNT;                          // 16,384
+constexpr int NEXT_COUNT = SLOT_BASE + INTERNAL_COUNT + 16 * 255; // 28,912
+constexpr int TEXT_SIZE = 2 * WINDOW_SIZE + MAX_MATCH;         // 16,640
+constexpr int FIRST_READ = WINDOW_SIZE + MAX_MATCH;            // 8,448
+
+// A stored position >= curPos lies in the previous half of the window and stands for that
+// value minus 8,192; stored positions are always 8,192-16,383.
+struct MatchFinder {
+    uint8_t textBuffer[TEXT_SIZE];
+    uint8_t nodeLevel[INTERNAL_COUNT];      // string depth; 1 for roots
+    uint8_t nodeChildCount[INTERNAL_COUNT]; // 8-bit counters: 256 children wrap to 0 harmlessly
+    uint16_t nodePosition[WINDOW_SIZE];     // newest position through each internal node
+    uint16_t nodeParent[NODE_COUNT];        // 0 = not in the tree
+    uint16_t nodePrev[NODE_COUNT];          // may hold a hash slot number
+    uint16_t nodeNext[NEXT_COUNT];          // child lists, slot heads, free-node chain
+    int freeNode;
+    int curPos, bestPos, bestLen, bytesAhead;
+
+    BlockCoder *coder;
+    InputReadFn read;
+    void *readContext;
+};
+
+inline int Slot(int q, int c) { return SLOT_BASE + q + 16 * c; }
+
+int FindChild(MatchFinder &m, int q, int c) {
+    int r = m.nodeNext[Slot(q, c)];
+    m.nodeParent[0] = static_cast<uint16_t>(q); // sentinel: the walk stops at 0 at the latest
+    while (m.nodeParent[r] != q)
+        r = m.nodeNext[r];
+    return r;
+}
+
+void LinkChild(MatchFinder &m, int q, int c, int r) {
+    int slot = Slot(q, c);
+    int head = m.nodeNext[slot];
+    m.nodeNext[slot] = static_cast<uint16_t>(r);
+    m.nodePrev[r] = static_cast<uint16_t>(slot);
+    m.nodeNext[r] = static_cast<uint16_t>(head);
+    m.nodePrev[head] = static_cast<uint16_t>(r);
+    m.nodeParent[r] = static_cast<uint16_t>(q);
+    ++m.nodeChildCount[q];
+}
+
+// Puts node `to` where `from` stands in its child list (parent links are the caller's).
+void ReplaceInList(MatchFinder &m, int from, int to) {
+    int prev = m.nodePrev[from];
+    int next = m.nodeNext[from];
+    m.nodeNext[prev] = static_cast<uint16_t>(to);
+    m.nodePrev[next] = static_cast<uint16_t>(to);
+    m.nodePrev[to] = static_cast<uint16_t>(prev);
+    m.nodeNext[to] = static_cast<uint16_t>(next);
+}
+
+void Unlink(MatchFinder &m, int r) {
+    int prev = m.nodePrev[r];
+    int next = m.nodeNext[r];
+    m.nodeNext[prev] = static_cast<uint16_t>(next);
+    m.nodePrev[next] = static_cast<uint16_t>(prev);
+}
+
+// Inserts an internal node above `old` at depth bestLen, where the string at curPos leaves
+// the one at bestPos.
+void SplitNode(MatchFinder &m, int old) {
+    int n = m.freeNode;
+    m.freeNode = m.nodeNext[n];
+    m.nodeChildCount[n] = 0;
+    ReplaceInList(m, old, n);
+    m.nodeParent[n] = m.nodeParent[old];
+    m.nodeLevel[n] = static_cast<uint8_t>(m.bestLen);
+    m.nodePosition[n] = static_cast<uint16_t>(m.curPos);
+    LinkChild(m, n, m.textBuffer[m.bestPos + m.bestLen], old);
+    LinkChild(m, n, m.textBuffer[m.curPos + m.bestLen], m.curPos);
+}
+
+// Finds the longest earlier match for the string at curPos (bestPos, bestLen) and enters
+// curPos as a leaf.
+void InsertPosition(MatchFinder &m) {
+    const uint8_t *text = m.textBuffer;
+    int q, r;
+    if (m.bestLen >= 4) {
+        // Continue from the previous match: the string after its first byte is known to
+        // match bestLen - 1 bytes, so start at that leaf and climb instead of descending.
+        --m.bestLen;
+        r = (m.bestPos + 1) | ROOT_BASE;
+        while (m.nodeParent[r] == 0)
+            r = m.nodeNext[r]; // a leaf replaced by a full-length match forwards to its successor
+        q = m.nodeParent[r];
+        while (m.nodeLevel[q] >= m.bestLen) {
+            r = q;
+            q = m.nodeParent[q];
+        }
+        for (int t = q; t < ROOT_BASE; t = m.nodeParent[t])
+            m.nodePosition[t] = static_cast<uint16_t>(m.curPos);
+    } else {
+        q = ROOT_BASE + text[m.curPos];
+        int c = text[m.curPos + 1];
+        r = FindChild(m, q, c);
+        if (r == 0) {
+            LinkChild(m, q, c, m.curPos);
+            m.bestLen = 1;
+            return;
+        }
+        m.bestLen = 2;
+    }
+
+    for (;;) {
+        int j;
+        if (r >= ROOT_BASE) {
+            j = MAX_MATCH;
+            m.bestPos = r;
+        } else {
+            j = m.nodeLevel[r];
+            m.bestPos = m.nodePosition[r] & 0x7FFF;
+        }
+        if (m.bestPos >= m.curPos)
+            m.bestPos -= WINDOW_SIZE;
+        const uint8_t *a = text + m.curPos;
+        const uint8_t *b = text + m.bestPos;
+        int len = m.bestLen;
+        while (len < j && a[len] == b[len])
+            ++len;
+        m.bestLen = len;
+        if (len < j) {
+            SplitNode(m, r);
+            return;
+        }
+        if (m.bestLen >= MAX_MATCH)
+            break;
+        m.nodePosition[r] = static_cast<uint16_t>(m.curPos);
+        q = r;
+        int c = text[m.curPos + m.bestLen];
+        r = FindChild(m, q, c);
+        if (r == 0) {
+            LinkChild(m, q, c, m.curPos);
+            return;
+        }
+        ++m.bestLen;
+    }
+
+    // A full-length match: curPos takes the place of leaf r, which forwards to it.
+    ReplaceInList(m, r, m.curPos);
+    m.nodeParent[m.curPos] = static_cast<uint16_t>(q);
+    m.nodeParent[r] = 0;
+    m.nodeNext[r] = static_cast<uint16_t>(m.curPos);
+}
+
+// Drops the leaf about to leave the window (it has the number curPos), and its parent when
+// that is left with a single child.
+void RemovePosition(MatchFinder &m) {
+    int leaf = m.curPos;
+    if (m.nodeParent[leaf] == 0)
+        return;
+    Unlink(m, leaf);
+    int r = m.nodeParent[leaf];
+    m.nodeParent[leaf] = 0;
+    if (r >= ROOT_BASE || --m.nodeChildCount[r] > 1)
+        return;
+    int t = m.nodePosition[r];
+    if (t >= m.curPos)
+        t -= WINDOW_SIZE;
+    int s = FindChild(m, r, m.textBuffer[t + m.nodeLevel[r]]);
+    Unlink(m, s);
+    ReplaceInList(m, r, s);
+    m.nodeParent[s] = m.nodeParent[r];
+    m.nodeParent[r] = 0;
+    m.nodeNext[r] = static_cast<uint16_t>(m.freeNode);
+    m.freeNode = r;
+}
+
+void AdvancePosition(MatchFinder &m) {
+    --m.bytesAhead;
+    if (++m.curPos == NODE_COUNT) {
+        // Slide: the last 8,192 coded bytes and the 256 look-ahead bytes move to the front;
+        // bytes past what this read delivers keep their previous contents.
+        std::memmove(m.textBuffer, m.textBuffer + WINDOW_SIZE, FIRST_READ);
+        m.bytesAhead += static_cast<int>(m.read(m.readContext, m.textBuffer + FIRST_READ, WINDOW_SIZE));
+        m.curPos = WINDOW_SIZE;
+    }
+    RemovePosition(m);
+    InsertPosition(m);
+}
+
+inline void ClampBestLen(MatchFinder &m) {
+    if (m.bestLen > m.bytesAhead)
+        m.bestLen = m.bytesAhead;
+}
+
+void InitMatchFinder(MatchFinder &m) {
+    for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i)
+        m.nodeLevel[i] = 1;
+    for (int i = ROOT_BASE; i < NODE_COUNT; ++i)
+        m.nodeParent[i] = 0;
+    for (int i = 1; i < WINDOW_SIZE - 1; ++i)
+        m.nodeNext[i] = static_cast<uint16_t>(i + 1);
+    m.nodeNext[WINDOW_SIZE - 1] = 0;
+    m.freeNode = 1;
+    for (int i = SLOT_BASE; i < NEXT_COUNT; ++i)
+        m.nodeNext[i] = 0;
+}
+
+} // namespace
+
+void CompressLh5(BlockCoder &coder, InputReadFn read, void *readContext) {
+    // Value-initialised, so the text buffer starts zero-filled: bytes beyond the data read
+    // take part in comparisons near the end, and must be the same from run to run.
+    std::unique_ptr<MatchFinder> finder(new (std::nothrow) MatchFinder());
+    if (!finder)
+        RaiseLibraryError(ERROR_OUT_OF_MEMORY);
+    MatchFinder &m = *finder;
+    m.coder = &coder;
+    m.read = read;
+    m.readContext = readContext;
+    InitMatchFinder(m);
+
+    StartBlockOutput(coder);
+    m.bytesAhead = static_cast<int>(read(readContext, m.textBuffer + WINDOW_SIZE, FIRST_READ));
+    m.bestLen = 0;
+    m.bestPos = 0;
+    m.curPos = WINDOW_SIZE;
+    InsertPosition(m);
+    ClampBestLen(m);
+
+    while (m.bytesAhead > 0 && !coder.storeInstead) {
+        int lastLen = m.bestLen;
+        int lastPos = m.bestPos;
+        AdvancePosition(m);
+        ClampBestLen(m);
+        if (m.bestLen > lastLen || lastLen < MIN_MATCH) {
+            EmitItem(coder, m.textBuffer[m.curPos - 1], 0);
+        } else {
+            // The match found one position back is not beaten by the one starting here.
+            EmitItem(coder, static_cast<unsigned>(lastLen + (256 - MIN_MATCH)),
+                     static_cast<unsigned>(m.curPos - lastPos - 2) & (WINDOW_SIZE - 1));
+            for (int i = 1; i < lastLen; ++i)
+                AdvancePosition(m);
+            ClampBestLen(m);
+        }
+    }
+    FinishBlockOutput(coder);
+}
