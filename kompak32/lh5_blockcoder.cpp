@@ -357,7 +357,7 @@ void FlushBlock(BlockCoder &coder) {
 void StartBlockOutput(BlockCoder &coder) {
     coder.blockBuffer.reset(new (std::nothrow) uint8_t[BLOCK_BUFFER_SIZE]);
     if (!coder.blockBuffer)
-        RaiseLibraryError(ERROR_OUT_OF_MEMORY);
+        RaiseLibraryError(TEXT_OUT_OF_MEMORY);
     coder.blockBuffer[0] = 0;
     std::fill(coder.charFreq, coder.charFreq + CHAR_SYMBOLS, 0);
     std::fill(coder.positionFreq, coder.positionFreq + POSITION_SYMBOLS, 0);

@@ -225,7 +225,7 @@ void CompressLh5(BlockCoder &coder, InputReadFn read, void *readContext) {
     // take part in comparisons near the end, and must be the same from run to run.
     std::unique_ptr<MatchFinder> finder(new (std::nothrow) MatchFinder());
     if (!finder)
-        RaiseLibraryError(ERROR_OUT_OF_MEMORY);
+        RaiseLibraryError(TEXT_OUT_OF_MEMORY);
     MatchFinder &m = *finder;
     m.coder = &coder;
     m.read = read;

@@ -7,6 +7,8 @@ extern const char TEXT_BAD_TABLE[];       // "Bad table"
 extern const char TEXT_DISK_FULL[];       // "Unable to write.  Disk may be full."
 extern const char TEXT_OUT_OF_MEMORY[];   // "Out of memory."
 extern const char TEXT_TRUNCATED[];       // "Unexpected end of archive."
+extern const char TEXT_READ_FAILED[];     // "Unable to read the file."
+extern const char TEXT_TOO_LARGE[];       // "File too large."
 
 // Thrown by RaiseLibraryError; text points into the library-wide message buffer.
 struct LibraryError {

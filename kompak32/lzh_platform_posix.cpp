@@ -41,3 +41,25 @@ bool ApplyFileStamp(const char *path, const CalendarTime &t)
     times[1] = times[0];
     return utimensat(AT_FDCWD, path, times, 0) == 0;
 }
+
+FileEntry ReadFileEntry(const char *path, std::FILE *f)
+{
+    (void)path;
+    FileEntry entry = {};
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0)
+        return entry;
+    entry.found = true;
+    entry.size = static_cast<uint64_t>(st.st_size);
+    std::tm tm;
+    if (localtime_r(&st.st_mtime, &tm) != nullptr) {
+        entry.timeKnown = true;
+        entry.lastWrite.year = static_cast<uint16_t>(tm.tm_year + 1900);
+        entry.lastWrite.month = static_cast<uint16_t>(tm.tm_mon + 1);
+        entry.lastWrite.day = static_cast<uint16_t>(tm.tm_mday);
+        entry.lastWrite.hour = static_cast<uint16_t>(tm.tm_hour);
+        entry.lastWrite.minute = static_cast<uint16_t>(tm.tm_min);
+        entry.lastWrite.second = static_cast<uint16_t>(tm.tm_sec);
+    }
+    return entry;
+}

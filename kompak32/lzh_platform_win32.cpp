@@ -41,3 +41,29 @@ bool ApplyFileStamp(const char *path, const CalendarTime &t)
     CloseHandle(h);
     return ok != 0;
 }
+
+FileEntry ReadFileEntry(const char *path, std::FILE *f)
+{
+    (void)f;
+    FileEntry entry = {};
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return entry;
+    FindClose(find);
+    entry.found = true;
+    entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    FILETIME local;
+    SYSTEMTIME st;
+    if (FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) &&
+        FileTimeToSystemTime(&local, &st)) {
+        entry.timeKnown = true;
+        entry.lastWrite.year = st.wYear;
+        entry.lastWrite.month = st.wMonth;
+        entry.lastWrite.day = st.wDay;
+        entry.lastWrite.hour = st.wHour;
+        entry.lastWrite.minute = st.wMinute;
+        entry.lastWrite.second = st.wSecond;
+    }
+    return entry;
+}

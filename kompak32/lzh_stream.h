@@ -37,3 +37,17 @@ bool CutFileAt(std::FILE *f, int32_t offset);
 // existing file to the local time t. False when the file cannot be opened or the time
 // cannot be converted.
 bool ApplyFileStamp(const char *path, const CalendarTime &t);
+
+// What the directory lists for a file about to be added: its full size and its last-write
+// time as local calendar fields.
+struct FileEntry {
+    bool found;         // false: no entry (size and time unknown)
+    uint64_t size;      // all 64 bits; archives hold 32
+    bool timeKnown;     // false when the time could not be read or converted
+    CalendarTime lastWrite;
+};
+
+// The entry of the file at path, which the caller has open as f: from the directory
+// (FindFirstFileA) on Windows, from the open file elsewhere (the path may have been
+// upper-cased, which only Windows file names ignore).
+FileEntry ReadFileEntry(const char *path, std::FILE *f);

@@ -87,8 +87,9 @@ void ExpectDecodes(const std::vector<Item> &items, const std::vector<uint8_t> &c
     std::string archive = dir.Path("BLOCK.LZH");
     WriteSingleMemberArchive(archive, "BLOCK.BIN", "-lh5-", coded, original);
     EXPECT_EQ(ExtractWithLibrary(archive, dir), std::vector<std::vector<uint8_t>>{original});
-    if (HavePeer("lhasa"))
+    if (HavePeer("lhasa")) {
         EXPECT_EQ(ExtractWithPeer("lhasa", archive, dir, "BLOCK.BIN"), original);
+    }
 }
 
 TEST(WriteBits, PacksMostSignificantFirstAndKeepsOnlyTheLowBits) {
@@ -99,11 +100,10 @@ TEST(WriteBits, PacksMostSignificantFirstAndKeepsOnlyTheLowBits) {
     WriteBits(coder, 3, 0x5);       // 101
     WriteBits(coder, 16, 0xABCD);   // 1010101111001101
     WriteBits(coder, 4, 0xFFF3);    // 0011: the high bits are not written
-    WriteBits(coder, 1, 1);         // 1
-    WriteBits(coder, 7, 0);         // completes the byte with zeros
+    WriteBits(coder, 7, 0);         // completes the third byte with a zero bit
     std::vector<uint8_t> out(coder.outBuffer, coder.outBuffer + coder.outFill);
-    EXPECT_EQ(out, Bits("101 1010101111001101 0011 1 0000000"));
-    EXPECT_EQ(coder.bytesWritten, 4u);
+    EXPECT_EQ(out, Bits("101 1010101111001101 0011 0"));
+    EXPECT_EQ(coder.bytesWritten, 3u);
 }
 
 TEST(WriteBits, OutputMayEqualButNotExceedTheInputRead) {
@@ -228,8 +228,9 @@ TEST(HuffmanCode, DeepTreeIsLimitedTo16BitsAndStaysComplete) {
         ASSERT_LE(lengths[s], 16) << s;
         kraft += 1u << (16 - lengths[s]);
         longest = std::max<unsigned>(longest, lengths[s]);
-        if (s >= 10)
+        if (s >= 10) {
             EXPECT_LE(lengths[s], lengths[s - 10]) << "more frequent symbols are not longer";
+        }
     }
     EXPECT_EQ(kraft, 65536u);
     EXPECT_EQ(longest, 16u);
