@@ -1,5 +1,6 @@
 # setup.exe (Win32 configuration only): a 32-bit GUI program with its resources, the C and C++
-# runtime linked statically.
+# runtime linked statically. Everything but the entry function is in setup_win32, which the
+# Win32 tests link as well.
 set(SETUP_ICON ${CMAKE_CURRENT_BINARY_DIR}/resources/setup.ico)
 add_custom_command(
   OUTPUT ${SETUP_ICON}
@@ -9,18 +10,20 @@ add_custom_command(
   COMMENT "Drawing the icon MAIN")
 set_source_files_properties(resources/setup.rc PROPERTIES OBJECT_DEPENDS ${SETUP_ICON})
 
-add_executable(setup WIN32
-  driver/setup_main.cpp
+add_library(setup_win32 STATIC
   driver/payload.cpp
   driver/main_window.cpp
   driver/window_helpers.cpp
   driver/slidebar.cpp
   driver/platform.cpp
   driver/trace.cpp
-  script/load_script.cpp
+  script/load_script.cpp)
+target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/resources)
+target_link_libraries(setup_win32 PUBLIC setup_script setup_payload)
+
+add_executable(setup WIN32
+  driver/setup_main.cpp
   resources/setup.rc)
-target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR}
-  ${CMAKE_CURRENT_SOURCE_DIR}/resources ${CMAKE_CURRENT_BINARY_DIR}/resources)
-target_link_libraries(setup PRIVATE setup_script setup_payload)
-set_target_properties(setup PROPERTIES OUTPUT_NAME setup)
+target_include_directories(setup PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/resources)
+target_link_libraries(setup PRIVATE setup_win32)
 target_link_options(setup PRIVATE -s)
