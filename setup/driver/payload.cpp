@@ -40,10 +40,12 @@ Extraction* Current = nullptr;
 std::unique_ptr<std::vector<std::string>> ExtractedFileList;
 
 // Copies `dir` into `out` (PATH_BUFFER_SIZE bytes) with one trailing backslash; returns its
-// length, or 0 if it does not fit.
+// length, or 0 if there is no directory or it does not fit (never the root of the drive).
 size_t DirectoryWithBackslash(const char* dir, char* out) {
   size_t length = strlen(dir);
-  bool needsBackslash = length == 0 || dir[length - 1] != '\\';
+  out[0] = '\0';
+  if (length == 0) return 0;
+  bool needsBackslash = dir[length - 1] != '\\';
   if (length + (needsBackslash ? 1 : 0) > MAX_PATH_CHARS) return 0;
   memcpy(out, dir, length);
   if (needsBackslash) out[length++] = '\\';
@@ -208,6 +210,7 @@ int ExtractPayload(const char* tempDir, bool& payloadPresent) {
         payloadPresent = true;
         x.payloadEnd = ftell(x.exe) - static_cast<long>(PAYLOAD_TRAILER_SIZE);
         x.position = FirstEntryOffset(x.payloadEnd + PAYLOAD_TRAILER_SIZE, x.trailer);
+        if (x.nameOffset == 0) Trace("No usable temporary directory: %s", tempDir);
         if (x.position >= 0 && x.nameOffset > 0 && x.transferBuffer &&
             fseek(x.exe, static_cast<long>(x.position), SEEK_SET) == 0) {
           Current = &x;
