@@ -27,7 +27,7 @@ constexpr int32_t SCRIPT_FORMAT_VERSION = 5;
 
 // Limits. A path buffer holds 260 bytes (259 characters and the NUL). Heap strings are read
 // through a 256-byte buffer. The other limits are the fixed slots of the title, the contact
-// lines and the program-group names; longer strings in the file are cut to the slot.
+// lines and the program-group names. A script with a longer string is refused as a whole.
 constexpr size_t PATH_BUFFER_SIZE = 260;
 constexpr size_t MAX_PATH_CHARS = PATH_BUFFER_SIZE - 1;
 constexpr size_t STRING_BUFFER_SIZE = 256;
