@@ -82,8 +82,8 @@ ScriptReadResult ReadArchive(ScriptStream& in, SourceArchive& archive) {
   return SCRIPT_OK;
 }
 
-// Every index of an InstallFile must point into its list, so that later steps can use them
-// without checking. archiveIndex matters only for files that are shipped in an archive.
+}  // namespace
+
 ScriptReadResult CheckFileIndexes(const InstallScript& script) {
   for (const InstallFile& file : script.files) {
     if (file.targetIndex < 0 || static_cast<size_t>(file.targetIndex) >= script.targets.size())
@@ -97,8 +97,6 @@ ScriptReadResult CheckFileIndexes(const InstallScript& script) {
   }
   return SCRIPT_OK;
 }
-
-}  // namespace
 
 bool ReadU8(ScriptStream& in, uint8_t& value) {
   uint32_t raw = 0;

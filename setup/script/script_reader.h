@@ -41,6 +41,11 @@ bool ReadString(ScriptStream& in, std::string& text, size_t maxChars, bool& tooL
 // is not 5, before anything else is read.
 ScriptReadResult ReadSetupFile(ScriptStream& in, InstallScript& script);
 
+// SCRIPT_BAD_INDEX unless every InstallFile's targetIndex, subdirIndex (when not negative) and,
+// for FILE_PACKED files, archiveIndex lies inside its list; SCRIPT_OK otherwise. Run by
+// ReadSetupFile, and again whenever something else has changed the records.
+ScriptReadResult CheckFileIndexes(const InstallScript& script);
+
 // Sections 5 to 8, one reader each, in this order.
 ScriptReadResult ReadProgramGroups(ScriptStream& in, InstallScript& script);
 ScriptReadResult ReadFileAssociations(ScriptStream& in, InstallScript& script);

@@ -1,0 +1,57 @@
+// The TargetDir and InstallFile lists as a setup extension DLL sees them: contiguous arrays of
+// packed records (byte alignment, 32-bit pointers on the i686 build, NUL-terminated strings),
+// built from the InstallScript before the call and read back after it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "setup/script/install_script.h"
+
+#pragma pack(push, 1)
+struct PackedTargetDir {
+  PackedTargetDir* aliasOf;  // the target whose path this one shares, or null
+  uint8_t managed;
+  char* name;
+  char* descriptor;
+  char* path;                // a PATH_BUFFER_SIZE buffer: an extension may write a path into it
+  int16_t subdirCount;
+  int16_t unused;            // left zero
+  char** subdirs;            // subdirCount string pointers
+};
+
+struct PackedInstallFile {
+  char* name;
+  char* displayName;
+  uint32_t size;
+  uint8_t platforms;
+  int16_t targetIndex;
+  int16_t subdirIndex;
+  int16_t archiveIndex;
+  uint8_t flags;
+};
+#pragma pack(pop)
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(PackedTargetDir) == 25, "an extension sees 25-byte TargetDir records");
+static_assert(sizeof(PackedInstallFile) == 20, "an extension sees 20-byte InstallFile records");
+#endif
+
+// The arrays handed to an extension and the storage their pointers point into.
+struct ExtensionRecords {
+  std::vector<PackedTargetDir> targets;
+  std::vector<PackedInstallFile> files;
+  std::vector<std::unique_ptr<char[]>> strings;
+  std::vector<std::unique_ptr<char*[]>> subdirArrays;
+};
+
+// Builds the packed arrays from the script's targets and files.
+void PackExtensionRecords(const InstallScript& script, ExtensionRecords& records);
+
+// Copies the records back into the script after the extension has run: every field an
+// extension may change, strings followed through their (possibly replaced) pointers, a null
+// string read as empty, strings cut at MAX_PATH_CHARS (path) or MAX_STRING_CHARS (others), and
+// an aliasOf that points outside the target array read as none. The numbers of targets and
+// files never change. Indexes are not checked here: see CheckFileIndexes.
+void UnpackExtensionRecords(const ExtensionRecords& records, InstallScript& script);
