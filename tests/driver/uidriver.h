@@ -172,7 +172,7 @@ std::vector<ControlInfo> ListControls(HWND dialog);
 ::testing::AssertionResult PostCommand(HWND window, int id);
 
 // Posts WM_CLOSE to the window.
-::testing::AssertionResult CloseWindow(HWND window);
+::testing::AssertionResult PostClose(HWND window);
 
 // Selection of a check box / radio button (BM_GETCHECK), list box / combo box texts.
 ::testing::AssertionResult ReadCheck(HWND dialog, int id, int* state);
