@@ -68,7 +68,7 @@ extern "C" int LZH_CALL LZH_Extract(ArchiveHandle *handle, char *outPath)
 {
     if (!IsLiveHandle(handle) || outPath == nullptr)
         return 0;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[DICTIONARY_SIZE]);
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[DICTIONARY_SIZE]()); // zeroed: the dictionary before the first byte
     if (!buffer)
         return 0;
     FilePtr out = OpenFile(outPath, "wb");
