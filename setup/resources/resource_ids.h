@@ -13,11 +13,12 @@
 
 /* 1-2: standard buttons (IDOK, IDCANCEL) come from <windows.h>. */
 
-/* 1000-1099: progress controls and texts of the driver's dialogs. */
+/* 1000-1099: progress controls and texts of the driver's dialogs. Texts get ids of their own
+   (not -1), so that no dialog of setup looks like a message box, whose text has id 0xFFFF. */
+#define IDC_EXTRACT_TEXT 1018     /* "Extracting Temporary Setup Files..." */
 #define IDC_EXTRACT_PROGRESS 1019 /* SlideBar in EXTRACT */
-
-/* Static texts that nothing addresses. */
-#define IDC_STATIC_TEXT -1
+#define IDC_INIT_TEXT 1020        /* "Setup is initializing..." */
+#define IDC_PREPARING_TEXT 1021   /* "Preparing to copy files..." */
 
 /* 2024: the SlideBar's private message (WM_USER + 1000). The scroll-bar message of the
    same name is not used by setup. */

@@ -119,6 +119,7 @@ TEST_F(SetupResources, ExtractDialog) {
   ASSERT_EQ(d.items.size(), 3u);
   EXPECT_EQ(d.items[0].className, "Static");
   EXPECT_EQ(d.items[0].text, "Extracting Temporary Setup Files...");
+  EXPECT_EQ(d.items[0].id, IDC_EXTRACT_TEXT);
   ExpectRect(d.items[0], 8, 8, 152, 8);
   EXPECT_EQ(d.items[1].className, "Button");
   EXPECT_EQ(d.items[1].id, IDCANCEL);
@@ -141,6 +142,7 @@ TEST_F(SetupResources, StatusDialogs) {
   EXPECT_EQ(init.pointSize, 8);
   ASSERT_EQ(init.items.size(), 1u);
   EXPECT_EQ(init.items[0].text, "Setup is initializing...");
+  EXPECT_EQ(init.items[0].id, IDC_INIT_TEXT);
   EXPECT_EQ(init.items[0].style & SS_TYPEMASK, DWORD(SS_LEFT));
   ExpectRect(init.items[0], 4, 8, 104, 10);
 
@@ -152,6 +154,7 @@ TEST_F(SetupResources, StatusDialogs) {
   EXPECT_FALSE(preparing.style & WS_VISIBLE) << "PREPARING is shown by ShowStatusDialog";
   ASSERT_EQ(preparing.items.size(), 1u);
   EXPECT_EQ(preparing.items[0].text, "Preparing to copy files...");
+  EXPECT_EQ(preparing.items[0].id, IDC_PREPARING_TEXT);
   EXPECT_EQ(preparing.items[0].style & SS_TYPEMASK, DWORD(SS_CENTER));
   ExpectRect(preparing.items[0], 8, 12, 140, 10);
 }
