@@ -179,6 +179,24 @@ TEST_F(SlideBarTest, NarrowBarRepaintsOnlyWhenTheEdgeMoves) {
   EXPECT_EQ(Count(after, OnWindow, 1, after.width), (after.width - 1) * after.height);
 }
 
+TEST_F(SlideBarTest, FontWithoutRedrawTakesEffectAtTheNextRepaint) {
+  Create(200);
+  SetPos(30);
+  Repaint();
+  Pixels before = Read();
+  HFONT big = CreateFontA(18, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH, "Arial");
+  ASSERT_NE(big, nullptr);
+  SendMessageA(bar, WM_SETFONT, reinterpret_cast<WPARAM>(big), FALSE);
+  Pump();
+  EXPECT_TRUE(Read() == before) << "no redraw requested";
+  Repaint();
+  EXPECT_FALSE(Read() == before) << "the new font shows at the next repaint";
+  DestroyWindow(host);
+  host = nullptr;
+  DeleteObject(big);
+}
+
 TEST_F(SlideBarTest, NeverTakesTheFocusInADialog) {
   Create(100);
   EXPECT_EQ(SendMessageA(bar, WM_GETDLGCODE, 0, 0), DLGC_STATIC);
