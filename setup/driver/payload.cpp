@@ -75,8 +75,8 @@ bool ExtractEntry(Extraction& x) {
     }
     if (name.size() <= MAX_PATH_CHARS) name.push_back(static_cast<char>(c));
   }
-  if (!ended) {
-    Trace("Error reading name of next file");
+  if (!ended) {  // the name ran into the end of the entries, so its size cannot follow
+    Trace("Error reading size of next file");
     return false;
   }
   EntryNameCheck check = CheckEntryName(name, x.nameOffset);
