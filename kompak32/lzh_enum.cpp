@@ -13,18 +13,22 @@ namespace {
 
 // Copies count bytes from offset from down to offset to (to < from) in pieces of at most
 // MOVE_BUFFER_SIZE bytes; every piece is flushed so that a write failure shows at once.
-// *written counts the bytes written before a failure.
-bool MoveBytes(std::FILE *f, int32_t from, int32_t to, int32_t count, int32_t *written)
+// A member cut off by the end of the file is moved as far as it goes. *moved counts the
+// bytes written. False on a failed seek or write.
+bool MoveBytes(std::FILE *f, int32_t from, int32_t to, int32_t count, int32_t *moved)
 {
     uint8_t *buffer = libraryState.moveBuffer;
-    *written = 0;
+    *moved = 0;
     while (count > 0) {
         int32_t n = count < (int32_t)MOVE_BUFFER_SIZE ? count : (int32_t)MOVE_BUFFER_SIZE;
-        if (!SeekTo(f, from) || ReadBytes(f, buffer, n) != (std::size_t)n)
+        if (!SeekTo(f, from))
             return false;
-        if (!SeekTo(f, to) || !WriteBytesFlushed(f, buffer, n))
+        int32_t got = (int32_t)ReadBytes(f, buffer, (std::size_t)n);
+        if (got > 0 && (!SeekTo(f, to) || !WriteBytesFlushed(f, buffer, (std::size_t)got)))
             return false;
-        *written += n;
+        *moved += got;
+        if (got < n)
+            return true; // the end of the file
         from += n;
         to += n;
         count -= n;
@@ -56,13 +60,13 @@ void MoveDown(ArchiveHandle *handle, Rewrite &rw, int32_t from, int32_t count)
 {
     if (rw.failed || count <= 0)
         return;
-    int32_t written = 0;
-    if (!MoveBytes(handle->stream, from, handle->writePosition, count, &written))
+    int32_t moved = 0;
+    if (!MoveBytes(handle->stream, from, handle->writePosition, count, &moved))
         rw.failed = true;
-    if (written > 0)
+    if (moved > 0)
         rw.anyWritten = true;
     if (!rw.failed)
-        handle->writePosition += count;
+        handle->writePosition += moved;
 }
 
 // Ends the archive at writePosition. Returns true when the end mark was written and

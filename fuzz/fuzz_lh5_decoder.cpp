@@ -1,0 +1,45 @@
+// Fuzz target for the -lh5- decoder: any bytes as compressed data decode to at most the
+// requested size or end in a LibraryError, never reading or writing outside the tables or
+// the dictionary, and never reading past the member's compressed data.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "lh5_decoder.h"
+#include "lzh_error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 3)
+        return 0;
+    // The first three bytes give the original size (up to 256 KiB, to keep runs short);
+    // the rest is the member.
+    uint32_t original = data[0] | (data[1] << 8) | ((uint32_t)(data[2] & 3) << 16);
+    const uint8_t *packed = data + 3;
+    size_t packedSize = size - 3;
+    // The member is followed by a guard that the decoder must never reach.
+    std::unique_ptr<uint8_t[]> file(new uint8_t[packedSize + 16]);
+    std::copy(packed, packed + packedSize, file.get());
+    std::fill(file.get() + packedSize, file.get() + packedSize + 16, 0xA5);
+    FILE *stream = fmemopen(file.get(), packedSize + 16, "rb");
+    if (stream == nullptr)
+        std::abort();
+    auto state = std::make_unique<DecodeState>();
+    std::unique_ptr<uint8_t[]> dictionary(new uint8_t[DICTIONARY_SIZE]());
+    StartDecoder(state.get(), stream, (uint32_t)packedSize);
+    try {
+        uint32_t done = 0;
+        while (done < original) {
+            uint32_t n = original - done < DICTIONARY_SIZE ? original - done : DICTIONARY_SIZE;
+            DecodeBytes(state.get(), n, dictionary.get());
+            done += n;
+        }
+    } catch (const LibraryError &) {
+    }
+    long pos = std::ftell(stream);
+    std::fclose(stream);
+    if (pos < 0 || (size_t)pos > packedSize)
+        std::abort(); // read into the next member
+    return 0;
+}
