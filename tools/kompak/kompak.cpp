@@ -2,6 +2,7 @@
 // deletes members, adds files and shows the first member's statistics.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ const char USAGE[] =
     "  x ARCHIVE [-d DIR] [NAME..] extract all or the named members into DIR (default .)\n"
     "  t ARCHIVE [NAME..]          test: extract and check without keeping the output\n"
     "  d ARCHIVE NAME..            delete the named members\n"
+    "  c ARCHIVE FILE..            create the archive (replacing any file of that name) with files\n"
     "  a ARCHIVE FILE..            add files (the archive is created if missing)\n"
     "  s ARCHIVE                   show the first member's statistics\n";
 
@@ -220,13 +222,31 @@ int Delete(const std::string &archive, std::vector<std::string> names)
     return status;
 }
 
-int Add(const std::string &archive, const std::vector<std::string> &files)
+// The member name LZH_Add will give the file: its final path component.
+std::string FinalComponent(const std::string &file)
+{
+    std::size_t cut = file.find_last_of("\\/");
+    std::string name = cut == std::string::npos ? file : file.substr(cut + 1);
+    if (cut == std::string::npos && (cut = name.rfind(':')) != std::string::npos)
+        name = name.substr(cut + 1);
+    return name;
+}
+
+uint32_t FileSize(const std::string &file)
+{
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(file, ec);
+    return ec || size > UINT32_MAX ? 0 : static_cast<uint32_t>(size);
+}
+
+// a: adds to the archive, creating it if missing; c: always starts a new archive.
+int Add(const std::string &archive, const std::vector<std::string> &files, bool create)
 {
     if (files.empty())
-        return Fail("a needs the files to add", EXIT_USAGE);
+        return Fail(std::string(create ? "c" : "a") + " needs the files to add", EXIT_USAGE);
     std::vector<char> path = Mutable(archive);
     Archive a;
-    std::FILE *probe = std::fopen(archive.c_str(), "rb");
+    std::FILE *probe = create ? nullptr : std::fopen(archive.c_str(), "rb");
     if (probe) {
         std::fclose(probe);
         a.handle = LZH_Open(path.data());
@@ -237,8 +257,18 @@ int Add(const std::string &archive, const std::vector<std::string> &files)
         return Fail(archive + ": cannot open or create the archive", EXIT_USAGE);
     int status = EXIT_OK;
     for (const std::string &file : files) {
+        std::string member = FinalComponent(file);
+        if (member.empty() || member.size() > LZH_MEMBER_NAME_MAX) {
+            std::fprintf(stderr, "kompak: %s: a member name has 1 to %d characters\n",
+                         file.c_str(), LZH_MEMBER_NAME_MAX);
+            status = EXIT_MEMBER_FAILED;
+            continue;
+        }
         std::vector<char> name = Mutable(file); // the library upper-cases it in place
-        if (LZH_Add(a.handle, name.data())) {
+        BeginProgress(member, FileSize(file));
+        int added = LZH_Add(a.handle, name.data());
+        EndProgress();
+        if (added) {
             std::printf("added     %s\n", file.c_str());
         } else {
             std::fprintf(stderr, "kompak: %s: could not be added\n", file.c_str());
@@ -281,7 +311,9 @@ int main(int argc, char **argv)
     if (command == "d")
         return Delete(archive, args);
     if (command == "a")
-        return Add(archive, args);
+        return Add(archive, args, false);
+    if (command == "c")
+        return Add(archive, args, true);
     if (command == "s")
         return Stats(archive);
     std::fputs(USAGE, stderr);
