@@ -36,10 +36,9 @@ void CheckLimits(const InstallScript& script) {
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   for (PlatformMask current : {PLATFORM_WIN32S, PLATFORM_WIN95, PLATFORM_WINNT}) {
-    FILE* file = tmpfile();
+    // An in-memory stream (the empty input through a temporary file, which fmemopen refuses).
+    FILE* file = size ? fmemopen(const_cast<unsigned char*>(data), size, "rb") : tmpfile();
     if (!file) return 0;
-    if (size) fwrite(data, 1, size, file);
-    rewind(file);
     InstallScript script;
     ScriptReadResult result = ReadInstallScript(file, current, script);
     fclose(file);
