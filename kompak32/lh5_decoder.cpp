@@ -172,12 +172,40 @@ void ReadCharLengths(DecodeState &s)
     BuildDecodeTable(&s, CHAR_SYMBOLS, s.charLengths, CHAR_TABLE_BITS, s.charTable);
 }
 
+void BuildFastTable(const uint16_t *table, const uint8_t *lengths, unsigned count,
+                    unsigned tableBits, uint16_t *fast)
+{
+    for (unsigned i = 0; i < (1u << tableBits); ++i) {
+        unsigned sym = table[i];
+        fast[i] = (uint16_t)(sym < count ? sym | (unsigned)lengths[sym] << 10 : sym);
+    }
+}
+
 void StartBlock(DecodeState &s)
 {
     s.blockCodesLeft = (uint16_t)TakeBits(s.reader, 16);
     ReadAuxLengths(s, LENGTH_CODE_SYMBOLS, 5, 3);
     ReadCharLengths(s);
     ReadAuxLengths(s, POSITION_SYMBOLS, 4, 0);
+    BuildFastTable(s.charTable, s.charLengths, CHAR_SYMBOLS, CHAR_TABLE_BITS, s.charFast);
+    BuildFastTable(s.auxTable, s.auxLengths, POSITION_SYMBOLS, AUX_TABLE_BITS, s.positionFast);
+}
+
+// Finishes a symbol whose code is longer than the lookup width: one tree step per bit
+// after the first tableBits bits. Returns the symbol; *length gets its code length.
+unsigned WalkTree(const DecodeState &s, uint64_t bits, unsigned node, unsigned count,
+                  unsigned tableBits, const uint8_t *lengths, unsigned *length)
+{
+    uint64_t mask = (uint64_t)1 << (63 - tableBits);
+    unsigned sym = node;
+    do {
+        sym = (bits & mask) ? s.treeRight[sym] : s.treeLeft[sym];
+        mask >>= 1;
+    } while (sym >= count && mask != 0);
+    if (sym >= count) // cannot happen for a complete code
+        RaiseLibraryError(TEXT_BAD_TABLE);
+    *length = lengths[sym];
+    return sym;
 }
 
 // Copies up to *left bytes of a match from dictionary index from to index r of buffer,
@@ -188,19 +216,27 @@ inline unsigned CopyMatch(uint8_t *buffer, unsigned r, unsigned end, unsigned &f
     unsigned n = end - r < left ? end - r : left;
     left -= n;
     unsigned f = from;
-    if (f + n <= DICTIONARY_SIZE && (f > r || r >= f + 8)) {
+    if (f + n <= DICTIONARY_SIZE && (f > r || r >= f + 8 || r == f + 1)) {
         // The source does not wrap. A source ahead of the destination holds only bytes of
         // the previous piece, which a forward copy reads before it overwrites them; a source
-        // at least 8 bytes behind lets whole 8-byte steps read finished bytes.
+        // at least 8 bytes behind lets whole 8-byte steps read finished bytes; a source one
+        // byte behind repeats that byte.
         uint8_t *dst = buffer + r;
         const uint8_t *src = buffer + f;
         if (f > r) {
             std::memmove(dst, src, n);
-        } else {
+        } else if (r == f + 1) {
+            std::memset(dst, *src, n);
+        } else if (n >= 8) {
             unsigned i = 0;
             for (; i + 8 <= n; i += 8)
                 std::memcpy(dst + i, src + i, 8);
-            for (; i < n; ++i)
+            // The last 8 bytes again, ending exactly at the match's end: the bytes it
+            // rewrites get the same values.
+            if (i < n)
+                std::memcpy(dst + n - 8, src + n - 8, 8);
+        } else {
+            for (unsigned i = 0; i < n; ++i)
                 dst[i] = src[i];
         }
         from = (f + n) & DICTIONARY_MASK;
@@ -307,25 +343,70 @@ void DecodeBytes(DecodeState *state, unsigned count, uint8_t *buffer)
         if (r == count)
             return;
     }
+    // The bit buffer lives in locals here; rd holds it only around the slow paths.
+    uint64_t bits = rd.bits;
+    int bitCount = rd.bitCount;
+    const uint8_t *in = rd.inputNext;
+    uint16_t codesLeft = s.blockCodesLeft;
     for (;;) {
-        if (s.blockCodesLeft == 0)
+        if (codesLeft == 0) {
+            rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
             StartBlock(s);
-        --s.blockCodesLeft;
-        unsigned sym = DecodeSymbol(s, s.charTable, s.charLengths, CHAR_SYMBOLS,
-                                    CHAR_TABLE_BITS);
+            bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext;
+            codesLeft = s.blockCodesLeft;
+        }
+        --codesLeft;
+        // One token takes at most 16 + 16 + 12 bits.
+        if (bitCount < 44) {
+            if (rd.inputEnd - in >= 8) {
+                uint64_t v;
+                std::memcpy(&v, in, 8);
+                v = __builtin_bswap64(v);
+                bits |= v >> bitCount;
+                in += (63 - bitCount) >> 3;
+                bitCount |= 56;
+            } else {
+                rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+                Refill(rd);
+                bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext;
+            }
+        }
+        unsigned e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
+        unsigned sym = e & 0x3FF, len = e >> 10;
+        if (sym >= CHAR_SYMBOLS)
+            sym = WalkTree(s, bits, sym, CHAR_SYMBOLS, CHAR_TABLE_BITS, s.charLengths, &len);
+        bits <<= len;
+        bitCount -= (int)len;
         if (sym < 256) {
             buffer[r++] = (uint8_t)sym;
             if (r == count)
-                return;
+                break;
             continue;
         }
-        unsigned k = DecodeSymbol(s, s.auxTable, s.auxLengths, POSITION_SYMBOLS,
-                                  AUX_TABLE_BITS);
-        unsigned distance = k == 0 ? 0 : (1u << (k - 1)) + TakeBits(rd, k - 1);
-        s.copyLeft = sym - 253;
-        s.copyFrom = (r - distance - 1) & DICTIONARY_MASK;
-        r = CopyMatch(buffer, r, count, s.copyFrom, s.copyLeft);
-        if (r == count)
-            return;
+        unsigned pe = s.positionFast[bits >> (64 - AUX_TABLE_BITS)];
+        unsigned k = pe & 0x3FF, plen = pe >> 10;
+        if (k >= POSITION_SYMBOLS)
+            k = WalkTree(s, bits, k, POSITION_SYMBOLS, AUX_TABLE_BITS, s.auxLengths, &plen);
+        bits <<= plen;
+        bitCount -= (int)plen;
+        unsigned distance = 0;
+        if (k > 0) {
+            distance = 1u << (k - 1);
+            if (k > 1) {
+                distance += (unsigned)(bits >> (64 - (k - 1)));
+                bits <<= (k - 1);
+                bitCount -= (int)(k - 1);
+            }
+        }
+        unsigned copyLeft = sym - 253;
+        unsigned copyFrom = (r - distance - 1) & DICTIONARY_MASK;
+        r = CopyMatch(buffer, r, count, copyFrom, copyLeft);
+        if (r == count) {
+            s.copyLeft = copyLeft; // the rest of the match goes into the next piece
+            s.copyFrom = copyFrom;
+            break;
+        }
     }
+    s.blockCodesLeft = codesLeft;
+    rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
 }

@@ -32,6 +32,11 @@ struct DecodeState {
     uint8_t auxLengths[LENGTH_CODE_SYMBOLS];
     uint16_t charTable[1u << CHAR_TABLE_BITS];
     uint16_t auxTable[1u << AUX_TABLE_BITS];
+    // The same lookups with the code length folded in (symbol | length << 10) for the
+    // block's character/length and position codes; a symbol at or above the alphabet
+    // size is a tree node whose walk follows.
+    uint16_t charFast[1u << CHAR_TABLE_BITS];
+    uint16_t positionFast[1u << AUX_TABLE_BITS];
     uint16_t treeLeft[TREE_NODES];
     uint16_t treeRight[TREE_NODES];
     uint16_t blockCodesLeft;  // character/length codes left in the current block

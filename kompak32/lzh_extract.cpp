@@ -74,6 +74,8 @@ extern "C" int LZH_CALL LZH_Extract(ArchiveHandle *handle, char *outPath)
     FilePtr out = OpenFile(outPath, "wb");
     if (!out)
         return 0;
+    std::setvbuf(out.get(), libraryState.outputStreamBuffer, _IOFBF,
+                 sizeof libraryState.outputStreamBuffer);
     MemberHeader header;
     if (!ReadMemberHeader(handle->stream, &header))
         return 0; // no member here; the empty output file stays

@@ -8,12 +8,15 @@
 
 constexpr std::size_t MESSAGE_BUFFER_SIZE = 104;
 constexpr std::size_t MOVE_BUFFER_SIZE = 10240;
+constexpr std::size_t OUTPUT_STREAM_BUFFER_SIZE = 65536;
 
 struct LibraryState {
     ProgressFun progressFun;
     int32_t progressUser;
     char messageBuffer[MESSAGE_BUFFER_SIZE];
     uint8_t moveBuffer[MOVE_BUFFER_SIZE];
+    // The stream buffer of the file being extracted: eight pieces per write to the system.
+    char outputStreamBuffer[OUTPUT_STREAM_BUFFER_SIZE];
 };
 
 extern LibraryState libraryState;

@@ -34,3 +34,15 @@ fi
 
 echo "== encode: kompak32 LZH_Add beside jlha; decode of its archive beside lhasa, 7z, bsdtar"
 build/native/bench/encode_bench "$corpus" build/bench-work --runs "$runs"
+
+echo "== decode: kompak32 (kompak x) beside lhasa, 7z and bsdtar extracting one archive"
+mkdir -p build/bench-work
+archive=build/bench-work/decode-corpus.lzh
+if [ ! -f "$archive" ] || [ "$corpus/.size-$corpus_mb" -nt "$archive" ]; then
+  rm -f "$archive"
+  (cd "$corpus" && "$OLDPWD/build/native/tools/kompak/kompak" a "$OLDPWD/$archive" * >/dev/null)
+fi
+scratch=$(mktemp -d /dev/shm/kompak-bench.XXXXXX 2>/dev/null || mktemp -d build/bench-work/scratch.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+build/native/bench/decode_bench build/native/tools/kompak/kompak "$archive" "$scratch" \
+  "$(( runs < 3 ? 3 : runs ))"
