@@ -1,0 +1,106 @@
+// setup_demo_driver: runs the demo install set and answers its dialogs the way a user would,
+// saving a PNG of the screen at every stage (extraction, main window, each dialog or message
+// box) into an output directory.
+//   setup_demo_driver SETUP_EXE OUTPUT_DIR [PAUSE_MS]
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "uidriver.h"
+
+namespace {
+
+std::string outputDir;
+int shotNumber = 0;
+DWORD pauseMs = 0;
+
+// Saves the whole screen as "NN-label.png".
+void Shot(const std::string& label) {
+  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  PixelImage image;
+  char name[64];
+  std::snprintf(name, sizeof name, "%02d-", ++shotNumber);
+  const std::string path = outputDir + "\\" + name + label + ".png";
+  if (CaptureScreen(screen, &image) && WritePng(path, image))
+    std::printf("screenshot %s\n", path.c_str());
+  else
+    std::printf("could not save %s\n", path.c_str());
+}
+
+std::string Slug(const std::string& text) {
+  std::string slug;
+  for (char c : text) {
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      slug += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    else if (!slug.empty() && slug.back() != '-')
+      slug += '-';
+  }
+  while (!slug.empty() && slug.back() == '-') slug.pop_back();
+  return slug.empty() ? "window" : slug;
+}
+
+// Waits until the screen has been painted after a window appeared.
+void Settle() { Sleep(300 + pauseMs); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: setup_demo_driver SETUP_EXE OUTPUT_DIR [PAUSE_MS]\n");
+    return 2;
+  }
+  outputDir = argv[2];
+  if (argc > 3) pauseMs = static_cast<DWORD>(std::atoi(argv[3]));
+  CreateDirectoryA(outputDir.c_str(), nullptr);
+
+  UiProcess proc;
+  if (!StartProgram(&proc, argv[1])) {
+    std::fprintf(stderr, "cannot start %s\n", argv[1]);
+    return 1;
+  }
+  HWND extract = nullptr;
+  if (WaitForDialog(proc, "Setup - Initializing", &extract, 10000)) {
+    Sleep(100);
+    Shot("extract");
+  }
+  HWND main = nullptr;
+  if (!WaitForWindow({&proc, "Setup: ", true, "MAIN"}, &main, 30000)) {
+    std::fprintf(stderr, "the main window did not show the product title\n%s\n", DescribeTopWindows().c_str());
+    Shot("failure");
+    return 1;
+  }
+  Settle();
+  Shot("main-window");
+  // Every further dialog or message box is photographed and answered with its default
+  // button (OK), until setup ends.
+  std::set<HWND> answered;
+  while (IsRunning(proc)) {
+    HWND dialog = FindTopWindow({&proc, "", true, "#32770"});
+    if (!dialog || answered.count(dialog)) {
+      Sleep(50);
+      continue;
+    }
+    std::string caption;
+    ReadWindowText(dialog, &caption);
+    Settle();
+    Shot(Slug(caption.empty() ? "status" : caption));
+    MessageBoxInfo box;
+    if (ReadMessageBox(dialog, &box)) {
+      std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+      ClickButton(dialog, box.HasButton(IDOK) ? IDOK : box.buttons.empty() ? IDOK : box.buttons.front().id);
+    } else if (!caption.empty()) {
+      std::printf("dialog \"%s\": OK\n", caption.c_str());
+      ClickButton(dialog, IDOK);
+    }
+    answered.insert(dialog);  // status dialogs without a caption close by themselves
+  }
+  DWORD code = 0;
+  WaitForExit(proc, &code, 10000);
+  std::printf("setup ended with exit code %lu\n", static_cast<unsigned long>(code));
+  return code == 1 ? 0 : 1;
+}

@@ -1,0 +1,23 @@
+# End-to-end tests of setup.exe under Wine: each program builds its install sets with the kit
+# writer and drives the real setup.exe through the UI-automation driver.
+add_library(setup_e2e STATIC setup_e2e.cpp)
+target_link_libraries(setup_e2e PUBLIC kitwriter uidriver gtest)
+target_compile_definitions(setup_e2e PRIVATE SETUP_EXE_HOST_PATH="$<TARGET_FILE:setup>")
+add_dependencies(setup_e2e setup)
+
+foreach(suite payload script_load slidebar)
+  add_executable(setup_${suite}_test ${suite}_test.cpp)
+  target_link_libraries(setup_${suite}_test PRIVATE setup_e2e gtest_main)
+  add_wine_test(setup.${suite} setup_${suite}_test TIMEOUT 600)
+endforeach()
+
+# The demo's driver (demo.sh): runs the demo set, answers its dialogs, saves screenshots.
+add_executable(setup_demo_driver demo_driver.cpp)
+target_link_libraries(setup_demo_driver PRIVATE uidriver gtest)
+
+# Where demo.sh finds the Win32 programs of this build.
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/demo-paths.sh CONTENT
+"setup_exe='$<TARGET_FILE:setup>'
+demo_driver='$<TARGET_FILE:setup_demo_driver>'
+kompak32_dll='$<TARGET_FILE:kompak32>'
+")

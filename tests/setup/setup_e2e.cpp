@@ -1,0 +1,197 @@
+// Shared steps of the end-to-end tests of setup.exe: kit building, start-up with a private
+// temporary directory, the normal end and pixel checks.
+#include "setup_e2e.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#ifndef SETUP_EXE_HOST_PATH
+#error "SETUP_EXE_HOST_PATH must name the built setup.exe"
+#endif
+
+std::string BuiltSetupExe() {
+  // The build passes the host path; Wine maps the host's root directory to drive Z:.
+  std::string path = SETUP_EXE_HOST_PATH;
+  if (!path.empty() && path[0] == '/') {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    path = "Z:" + path;
+  }
+  return path;
+}
+
+InstallScript SimpleScript(const std::string& title) {
+  InstallScript script;
+  script.diskCount = 1;
+  script.platforms = PLATFORM_WIN32S | PLATFORM_WIN95 | PLATFORM_WINNT;
+  script.title = title;
+  return script;
+}
+
+namespace {
+
+::testing::AssertionResult MakeRunDirectories(SetupRun* run) {
+  std::string root;
+  ::testing::AssertionResult made = MakeTestDirectory(&root);
+  if (!made) return made;
+  run->root = root;
+  run->temp = root + "\\temp";
+  run->exe = root + "\\setup.exe";
+  if (!CreateDirectoryA(run->temp.c_str(), nullptr))
+    return ::testing::AssertionFailure() << "cannot create " << run->temp << " (error " << GetLastError() << ")";
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+::testing::AssertionResult PrepareSetup(SetupRun* run, const std::vector<PayloadItem>& items,
+                                        const PayloadOptions& options) {
+  ::testing::AssertionResult made = MakeRunDirectories(run);
+  if (!made) return made;
+  std::string error;
+  if (!WriteSingleFileSetup(BuiltSetupExe(), items, run->exe, options, &error))
+    return ::testing::AssertionFailure() << "kit writer: " << error;
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult PrepareSetup(SetupRun* run, const InstallSet& set) {
+  return PrepareSetup(run, InstallSetItems(set));
+}
+
+::testing::AssertionResult PrepareBareSetup(SetupRun* run) {
+  ::testing::AssertionResult made = MakeRunDirectories(run);
+  if (!made) return made;
+  if (!CopyFileA(BuiltSetupExe().c_str(), run->exe.c_str(), FALSE))
+    return ::testing::AssertionFailure() << "cannot copy " << BuiltSetupExe() << " (error " << GetLastError() << ")";
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult StartSetup(UiProcess* proc, const SetupRun& run, Personality personality,
+                                      const std::string& directory) {
+  StartOptions options;
+  options.directory = directory;
+  options.personality = personality;
+  options.environment = {"TMP=" + run.temp, "TEMP=" + run.temp};
+  return StartProgram(proc, run.exe, options);
+}
+
+std::vector<std::string> ListDirectory(const std::string& directory) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+::testing::AssertionResult FileHolds(const std::string& path, const KitBytes& expected) {
+  KitBytes actual;
+  if (!ReadWholeFile(path, actual)) return ::testing::AssertionFailure() << "cannot read " << path;
+  if (actual != expected)
+    return ::testing::AssertionFailure() << path << " holds " << actual.size() << " bytes that differ from the "
+                                         << expected.size() << " expected";
+  return ::testing::AssertionSuccess();
+}
+
+KitBytes PatternBytes(std::size_t size, unsigned seed) {
+  KitBytes bytes(size);
+  std::uint32_t state = 2654435761u * (seed + 1);
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = static_cast<std::uint8_t>(state >> 16);
+  }
+  return bytes;
+}
+
+::testing::AssertionResult WaitForMainWindow(UiProcess& proc, const std::string& caption, HWND* window) {
+  WindowQuery query;
+  query.proc = &proc;
+  query.caption = caption;
+  query.className = MAIN_CLASS;
+  return WaitForWindow(query, window);
+}
+
+::testing::AssertionResult ExpectExitCode(UiProcess& proc, DWORD expected) {
+  DWORD code = 0;
+  ::testing::AssertionResult ended = WaitForExit(proc, &code);
+  if (!ended) return ended;
+  if (code != expected) return ::testing::AssertionFailure() << "exit code " << code << ", expected " << expected;
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult FinishNormally(UiProcess& proc) {
+  ::testing::AssertionResult box = ExpectMessageBox(proc, "Setup Complete", "Success", MBICON_NONE, IDOK);
+  if (!box) return box;
+  return ExpectExitCode(proc, 1);
+}
+
+void MoveToCorner(HWND window) {
+  // SetWindowPos on another process's window is carried out by that window's thread, which
+  // keeps pumping messages inside its modal loop.
+  RECT rect;
+  if (!GetWindowRect(window, &rect)) return;
+  const int x = GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left);
+  const int y = GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top);
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+ImageCheck SlideBarShows(int percent, bool digitsMustStraddle) {
+  return [percent, digitsMustStraddle](const PixelImage& image, std::string* why) {
+    const COLORREF fill = RGB(0, 0, 128);
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const int edge = percent * image.width / 100;
+    int whiteDigits = 0;
+    int blackDigits = 0;
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        const COLORREF c = image.At(x, y);
+        const bool filled = x < edge;
+        if (filled && c == RGB(255, 255, 255)) {
+          ++whiteDigits;
+        } else if (!filled && c == RGB(0, 0, 0)) {
+          ++blackDigits;
+        } else if (c != (filled ? fill : window)) {
+          *why = "at " + std::to_string(percent) + "% (edge x=" + std::to_string(edge) + " of " +
+                 std::to_string(image.width) + ") pixel (" + std::to_string(x) + "," + std::to_string(y) +
+                 ") is " + ColourName(c);
+          return false;
+        }
+      }
+    }
+    const bool digitsSeen = whiteDigits + blackDigits > 0;
+    if (!digitsSeen || (digitsMustStraddle && (whiteDigits == 0 || blackDigits == 0))) {
+      *why = "at " + std::to_string(percent) + "% the text shows " + std::to_string(whiteDigits) +
+             " white and " + std::to_string(blackDigits) + " black pixels";
+      return false;
+    }
+    return true;
+  };
+}
+
+int BandIntensity(int h, int y) {
+  const int bands = h <= 1280 ? (h + 9) / 10 : 128;
+  const int bandHeight = h <= 1280 ? 10 : (h + 127) / 128;
+  const int step = 128 / bands;
+  const int band = std::min(y / bandHeight, bands - 1);
+  return (192 - step * band) & 0xFF;  // the painter lowers the intensity in 8-bit arithmetic
+}
+
+ImageCheck BandsShown(int clientHeight, int x0, int x1) {
+  return [clientHeight, x0, x1](const PixelImage& image, std::string* why) {
+    for (int y = 0; y < image.height && y < clientHeight; ++y) {
+      const COLORREF expected = RGB(0, 0, BandIntensity(clientHeight, y));
+      for (int x = x0; x < x1 && x < image.width; ++x) {
+        if (image.At(x, y) != expected) {
+          *why = "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") is " + ColourName(image.At(x, y)) +
+                 ", expected " + ColourName(expected) + " for a client height of " + std::to_string(clientHeight);
+          return false;
+        }
+      }
+    }
+    return true;
+  };
+}
