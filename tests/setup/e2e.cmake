@@ -6,9 +6,9 @@ target_compile_definitions(setup_e2e PRIVATE SETUP_EXE_HOST_PATH="$<TARGET_FILE:
 add_dependencies(setup_e2e setup)
 
 foreach(suite payload script_load slidebar)
-  add_executable(setup_${suite}_test ${suite}_test.cpp)
-  target_link_libraries(setup_${suite}_test PRIVATE setup_e2e gtest_main)
-  add_wine_test(setup.${suite} setup_${suite}_test TIMEOUT 600)
+  add_executable(setup_e2e_${suite}_test e2e_${suite}_test.cpp)
+  target_link_libraries(setup_e2e_${suite}_test PRIVATE setup_e2e gtest_main)
+  add_wine_test(setup_e2e_${suite} setup_e2e_${suite}_test TIMEOUT 900)
 endforeach()
 
 # The demo's driver (demo.sh): runs the demo set, answers its dialogs, saves screenshots.

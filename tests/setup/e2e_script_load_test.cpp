@@ -3,6 +3,8 @@
 // blue bands and the banner.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "setup_e2e.h"
 
 namespace {
@@ -21,7 +23,7 @@ namespace {
 
 // The message box that ends every failed load, answered; setup then ends with exit code 1.
 ::testing::AssertionResult ExpectInvalidScript(UiProcess& proc) {
-  ::testing::AssertionResult box = ExpectMessageBox(proc, INVALID_SCRIPT_TEXT, "Fatal Error", MBICON_STOP, IDOK);
+  ::testing::AssertionResult box = ExpectBox(proc, INVALID_SCRIPT_TEXT, "Fatal Error", MBICON_STOP, IDOK);
   if (!box) return box;
   return ExpectExitCode(proc, 1);
 }
@@ -46,8 +48,8 @@ TEST_P(FormatVersion, OtherVersionsAreIncompatible) {
   SetupRun run;
   ASSERT_TRUE(StartWithScript(&proc, &run, SimpleScript("Wrong Version"), options));
   MessageBoxInfo box;
-  ASSERT_TRUE(WaitForMessageBox(proc, &box, "Incompatibility Detected"));
-  EXPECT_EQ(box.text, "These diskettes created with incompatible KITMAKER.EXE version");
+  ASSERT_TRUE(WaitForBoxWithText(proc, "Incompatibility Detected",
+                                 "These diskettes created with incompatible KITMAKER.EXE version", &box));
   EXPECT_EQ(box.icon, MBICON_STOP);
   EXPECT_NE(FindInitDialog(proc), nullptr) << DescribeTopWindows();
   HWND main = nullptr;
@@ -106,9 +108,7 @@ TEST_P(UnreadableScript, IsInvalidOrMissing) {
   UiProcess proc;
   ASSERT_TRUE(StartSetup(&proc, run));
   MessageBoxInfo box;
-  ASSERT_TRUE(WaitForMessageBox(proc, &box));
-  EXPECT_EQ(box.caption, "Fatal Error");
-  EXPECT_EQ(box.text, INVALID_SCRIPT_TEXT);
+  ASSERT_TRUE(WaitForBoxWithText(proc, "Fatal Error", INVALID_SCRIPT_TEXT, &box));
   EXPECT_EQ(box.icon, MBICON_STOP);
   EXPECT_EQ(FindInitDialog(proc), nullptr) << "INIT is destroyed before the final box";
   HWND main = nullptr;
@@ -142,7 +142,7 @@ TEST_P(PlatformMaskCheck, MissingBitIsRefused) {
   UiProcess proc;
   SetupRun run;
   ASSERT_TRUE(StartWithScript(&proc, &run, script, {}, c.personality));
-  ASSERT_TRUE(ExpectMessageBox(proc, "This program is not intended for this operating system.", "Cannot Install",
+  ASSERT_TRUE(ExpectBox(proc, "This program is not intended for this operating system.", "Cannot Install",
                                MBICON_STOP, IDOK));
   ASSERT_TRUE(ExpectInvalidScript(proc));
 }
@@ -174,7 +174,7 @@ TEST(ScriptLoad, PlatformMaskZeroIsRefused) {
   UiProcess proc;
   SetupRun run;
   ASSERT_TRUE(StartWithScript(&proc, &run, script));
-  ASSERT_TRUE(ExpectMessageBox(proc, "This program is not intended for this operating system.", "Cannot Install",
+  ASSERT_TRUE(ExpectBox(proc, "This program is not intended for this operating system.", "Cannot Install",
                                MBICON_STOP, IDOK));
   ASSERT_TRUE(ExpectInvalidScript(proc));
 }
@@ -199,7 +199,8 @@ TEST(MainWindow, CaptionBandsAndBannerBeforeAndAfterLoading) {
     SetupRun run;
     ASSERT_TRUE(StartWithScript(&proc, &run, SimpleScript("Banner Check"), options));
     MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(proc, &box, "Incompatibility Detected"));
+    ASSERT_TRUE(WaitForBoxWithText(proc, "Incompatibility Detected",
+                                   "These diskettes created with incompatible KITMAKER.EXE version", &box));
     HWND main = nullptr;
     ASSERT_TRUE(WaitForMainWindow(proc, "Setup:", &main));
     RECT client;
@@ -223,7 +224,7 @@ TEST(MainWindow, CaptionBandsAndBannerBeforeAndAfterLoading) {
     HWND main = nullptr;
     ASSERT_TRUE(WaitForMainWindow(proc, "Setup: Banner Check", &main));
     MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(proc, &box, "Success"));
+    ASSERT_TRUE(WaitForBoxWithText(proc, "Success", "Setup Complete", &box));
     MoveToCorner(box.hwnd);
     RECT client;
     ASSERT_TRUE(GetClientRect(main, &client));

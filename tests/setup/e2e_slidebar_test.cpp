@@ -8,17 +8,35 @@
 
 namespace {
 
+struct BarSearch {
+  DWORD pid;
+  HWND bar;
+};
+
+BOOL CALLBACK MatchExtractDialog(HWND window, LPARAM param) {
+  BarSearch& search = *reinterpret_cast<BarSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char caption[256] = "";
+  GetWindowTextA(window, caption, sizeof caption);  // sends no message to the other process
+  if (pid != search.pid || !IsWindowVisible(window) || std::string(caption) != EXTRACT_CAPTION) return TRUE;
+  HWND bar = GetDlgItem(window, SLIDEBAR_ID);  // the question box has the same caption
+  if (!bar || WindowClass(bar) != "SLIDEBAR") return TRUE;
+  search.bar = bar;
+  return FALSE;
+}
+
 // Finds the EXTRACT dialog's SlideBar.
 ::testing::AssertionResult FindSlideBar(UiProcess& proc, HWND* bar) {
-  HWND extract = nullptr;
-  ::testing::AssertionResult found = WaitForDialog(proc, EXTRACT_CAPTION, &extract);
-  if (!found) return found;
-  ControlInfo info;
-  ::testing::AssertionResult control = GetControlInfo(extract, SLIDEBAR_ID, &info);
-  if (!control) return control;
-  if (info.className != "SLIDEBAR") return ::testing::AssertionFailure() << "control 1019 is a " << info.className;
-  *bar = info.hwnd;
-  return ::testing::AssertionSuccess();
+  BarSearch search = {proc.pid, nullptr};
+  ::testing::AssertionResult found = WaitUntil(
+      [&] {
+        EnumWindows(MatchExtractDialog, reinterpret_cast<LPARAM>(&search));
+        return search.bar != nullptr;
+      },
+      "the SLIDEBAR control 1019 of the EXTRACT dialog");
+  *bar = search.bar;
+  return found;
 }
 
 // One of four entries is written, the second fails: while the error box is open the bar shows
@@ -33,7 +51,7 @@ TEST(SlideBar, QuarterAfterTheFirstOfFourEntries) {
   UiProcess proc;
   ASSERT_TRUE(StartSetup(&proc, run));
   MessageBoxInfo box;
-  ASSERT_TRUE(WaitForMessageBox(proc, &box, "Setup Error"));
+  ASSERT_TRUE(WaitForBoxWithText(proc, "Setup Error", EXTRACT_ERROR_TEXT, &box));
   MoveToCorner(box.hwnd);
   HWND bar = nullptr;
   ASSERT_TRUE(FindSlideBar(proc, &bar));
@@ -53,8 +71,7 @@ TEST(SlideBar, PaintingAndClampingByPixels) {
   ASSERT_TRUE(WaitForDialog(proc, EXTRACT_CAPTION, &extract));
   ASSERT_TRUE(PostCommand(extract, IDCANCEL));
   MessageBoxInfo box;
-  ASSERT_TRUE(WaitForMessageBox(proc, &box, EXTRACT_CAPTION));
-  ASSERT_EQ(box.text, "Cancel setup?");
+  ASSERT_TRUE(WaitForBoxWithText(proc, EXTRACT_CAPTION, "Cancel setup?", &box));
   MoveToCorner(box.hwnd);
   HWND bar = nullptr;
   ASSERT_TRUE(FindSlideBar(proc, &bar));

@@ -123,8 +123,61 @@ KitBytes PatternBytes(std::size_t size, unsigned seed) {
   return ::testing::AssertionSuccess();
 }
 
+namespace {
+
+struct BoxSearch {
+  DWORD pid;
+  const std::string* caption;
+  const std::string* text;
+  MessageBoxInfo* info;
+  bool found;
+};
+
+BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
+  BoxSearch& search = *reinterpret_cast<BoxSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search.pid || !IsWindowVisible(window) || WindowClass(window) != "#32770") return TRUE;
+  // GetWindowTextA reads another process's caption without sending it a message, which a
+  // window in the middle of being destroyed might not survive.
+  char caption[256] = "";
+  GetWindowTextA(window, caption, sizeof caption);
+  if (*search.caption != caption) return TRUE;
+  MessageBoxInfo info;
+  if (!ReadMessageBox(window, &info) || info.caption != *search.caption || info.text != *search.text) return TRUE;
+  *search.info = info;
+  search.found = true;
+  return FALSE;
+}
+
+}  // namespace
+
+::testing::AssertionResult WaitForBoxWithText(UiProcess& proc, const std::string& caption, const std::string& text,
+                                              MessageBoxInfo* info) {
+  BoxSearch search = {proc.pid, &caption, &text, info, false};
+  return WaitUntil(
+      [&] {
+        EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+      },
+      "message box \"" + caption + "\" saying \"" + text + "\"");
+}
+
+::testing::AssertionResult ExpectBox(UiProcess& proc, const std::string& text, const std::string& caption,
+                                     MessageBoxIcon icon, int answer) {
+  MessageBoxInfo box;
+  ::testing::AssertionResult shown = WaitForBoxWithText(proc, caption, text, &box);
+  if (!shown) return shown;
+  if (box.icon != icon)
+    return ::testing::AssertionFailure() << "\"" << text << "\" shows the icon " << MessageBoxIconName(box.icon)
+                                         << ", expected " << MessageBoxIconName(icon);
+  if (!box.HasButton(answer))
+    return ::testing::AssertionFailure() << "\"" << text << "\" has the buttons " << box.ButtonIds();
+  return ClickButton(box.hwnd, answer);
+}
+
 ::testing::AssertionResult FinishNormally(UiProcess& proc) {
-  ::testing::AssertionResult box = ExpectMessageBox(proc, "Setup Complete", "Success", MBICON_NONE, IDOK);
+  ::testing::AssertionResult box = ExpectBox(proc, "Setup Complete", "Success", MBICON_NONE, IDOK);
   if (!box) return box;
   return ExpectExitCode(proc, 1);
 }
@@ -139,35 +192,56 @@ void MoveToCorner(HWND window) {
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// The SlideBar draws its text with the dialog's font, which Wine smooths: a text pixel is a
+// blend of the text colour and the background colour under it. Over the empty part that is
+// black over the window colour (a grey, as the window colour is white or grey); over the
+// filled part white over RGB(0,0,128), i.e. red = green = 255a and blue = 128 + 127a.
+bool IsEmptySidePixel(COLORREF c) { return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c); }
+
+bool IsFillSidePixel(COLORREF c) {
+  const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+  const int expectedBlue = 128 + (r * 127 + 127) / 255;
+  return r == g && b >= expectedBlue - 3 && b <= expectedBlue + 3;
+}
+
+}  // namespace
+
 ImageCheck SlideBarShows(int percent, bool digitsMustStraddle) {
   return [percent, digitsMustStraddle](const PixelImage& image, std::string* why) {
     const COLORREF fill = RGB(0, 0, 128);
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     const int edge = percent * image.width / 100;
-    int whiteDigits = 0;
-    int blackDigits = 0;
-    for (int y = 0; y < image.height; ++y) {
-      for (int x = 0; x < image.width; ++x) {
+    auto fail = [&](const std::string& text) {
+      *why = "at " + std::to_string(percent) + "% (fill edge x=" + std::to_string(edge) + " of " +
+             std::to_string(image.width) + "): " + text;
+      return false;
+    };
+    if (!IsEmptySidePixel(window)) return fail("the window colour " + ColourName(window) + " is not a grey");
+    int whiteText = 0;
+    int blackText = 0;
+    for (int x = 0; x < image.width; ++x) {
+      const bool filled = x < edge;
+      bool background = false;  // each column shows its background somewhere above or below the text
+      for (int y = 0; y < image.height; ++y) {
         const COLORREF c = image.At(x, y);
-        const bool filled = x < edge;
-        if (filled && c == RGB(255, 255, 255)) {
-          ++whiteDigits;
-        } else if (!filled && c == RGB(0, 0, 0)) {
-          ++blackDigits;
-        } else if (c != (filled ? fill : window)) {
-          *why = "at " + std::to_string(percent) + "% (edge x=" + std::to_string(edge) + " of " +
-                 std::to_string(image.width) + ") pixel (" + std::to_string(x) + "," + std::to_string(y) +
-                 ") is " + ColourName(c);
-          return false;
+        const std::string where = "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") is " + ColourName(c);
+        if (filled) {
+          if (c == fill) background = true;
+          else if (IsFillSidePixel(c)) ++whiteText;
+          else return fail(where + ", not the fill colour or white text over it");
+        } else {
+          if (c == window) background = true;
+          else if (IsEmptySidePixel(c) && c != RGB(255, 255, 255)) ++blackText;
+          else return fail(where + ", not the window colour or black text over it");
         }
       }
+      if (!background) return fail("column " + std::to_string(x) + " shows no background");
     }
-    const bool digitsSeen = whiteDigits + blackDigits > 0;
-    if (!digitsSeen || (digitsMustStraddle && (whiteDigits == 0 || blackDigits == 0))) {
-      *why = "at " + std::to_string(percent) + "% the text shows " + std::to_string(whiteDigits) +
-             " white and " + std::to_string(blackDigits) + " black pixels";
-      return false;
-    }
+    if (whiteText + blackText == 0 || (digitsMustStraddle && (whiteText == 0 || blackText == 0)))
+      return fail("the text shows " + std::to_string(whiteText) + " white and " + std::to_string(blackText) +
+                  " black pixels");
     return true;
   };
 }

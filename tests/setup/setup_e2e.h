@@ -59,6 +59,15 @@ KitBytes PatternBytes(std::size_t size, unsigned seed);
 // Waits for the main window with exactly this caption ("Setup:", "Setup: <title>").
 ::testing::AssertionResult WaitForMainWindow(UiProcess& proc, const std::string& caption, HWND* window);
 
+// Waits for the message box of proc with this caption and text. Unlike WaitForMessageBox it
+// is not misled by a dialog of the same caption (EXTRACT and its "Cancel setup?" question).
+::testing::AssertionResult WaitForBoxWithText(UiProcess& proc, const std::string& caption, const std::string& text,
+                                              MessageBoxInfo* info);
+
+// Waits for that box, checks its icon and answers it with the button `answer`.
+::testing::AssertionResult ExpectBox(UiProcess& proc, const std::string& text, const std::string& caption,
+                                     MessageBoxIcon icon, int answer);
+
 // The normal end: "Setup Complete" / "Success" without icon, answered with OK, exit code 1.
 ::testing::AssertionResult FinishNormally(UiProcess& proc);
 
