@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileName{"backslash", "a\\b"}, HostileName{"slash", "a/b"},
                       HostileName{"parent_backslash", "..\\escaped.txt"}, HostileName{"parent_slash", "../escaped.txt"},
                       HostileName{"drive", "C:escaped.txt"}, HostileName{"stream", "x:y"},
-                      HostileName{"overlong", std::string(300, 'n')}),
+                      HostileName{"device", "CON"}, HostileName{"overlong", std::string(300, 'n')}),
     [](const ::testing::TestParamInfo<HostileName>& info) { return std::string(info.param.label); });
 
 // The output path holds at most 259 characters: a name that fills it exactly is extracted, one
