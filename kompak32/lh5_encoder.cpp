@@ -35,12 +35,31 @@ struct MatchFinder {
     int freeNode;
     int curPos, bestPos, bestLen, bytesAhead;
 
+    // A chain of internal nodes from a child of a root downward (climbPath[i + 1] is a
+    // child of climbPath[i]), the path of the last climb: inside long matches the next
+    // climb runs up the same nodes, which are then found here instead of by chasing parent
+    // links. pathIndex[t] is t's index when t is on the chain.
+    uint16_t climbPath[MAX_MATCH];
+    int climbLength;
+    uint8_t pathIndex[WINDOW_SIZE];
+
     BlockCoder *coder;
     InputReadFn read;
     void *readContext;
 };
 
 inline int Slot(int q, int c) { return SLOT_BASE + q + 16 * c; }
+
+inline bool OnClimbPath(const MatchFinder &m, int t) {
+    int i = m.pathIndex[t];
+    return i < m.climbLength && m.climbPath[i] == t;
+}
+
+// Internal node t gets a new parent or leaves the tree: the chain ends above it.
+inline void CutClimbPath(MatchFinder &m, int t) {
+    if (OnClimbPath(m, t))
+        m.climbLength = m.pathIndex[t];
+}
 
 int FindChild(MatchFinder &m, int q, int c) {
     int r = m.nodeNext[Slot(q, c)];
@@ -81,6 +100,8 @@ void Unlink(MatchFinder &m, int r) {
 // Inserts an internal node above `old` at depth bestLen, where the string at curPos leaves
 // the one at bestPos.
 void SplitNode(MatchFinder &m, int old) {
+    if (old < ROOT_BASE)
+        CutClimbPath(m, old); // old gets a new parent
     int n = m.freeNode;
     m.freeNode = m.nodeNext[n];
     m.nodeChildCount[n] = 0;
@@ -90,6 +111,28 @@ void SplitNode(MatchFinder &m, int old) {
     m.nodePosition[n] = static_cast<uint16_t>(m.curPos);
     LinkChild(m, n, m.textBuffer[m.bestPos + m.bestLen], old);
     LinkChild(m, n, m.textBuffer[m.curPos + m.bestLen], m.curPos);
+}
+
+// Sets nodePosition = curPos for node q and all its internal ancestors. Climbs only until
+// it meets the chain of the last climb, which it then keeps above that node.
+void SetPositionUpward(MatchFinder &m, int q) {
+    uint16_t fresh[MAX_MATCH]; // levels rise strictly upward: at most 254 internal ancestors
+    int n = 0;
+    int t = q;
+    while (t < ROOT_BASE && !OnClimbPath(m, t)) {
+        fresh[n++] = static_cast<uint16_t>(t);
+        t = m.nodeParent[t];
+    }
+    int length = t < ROOT_BASE ? m.pathIndex[t] + 1 : 0;
+    while (n > 0) {
+        int node = fresh[--n];
+        m.pathIndex[node] = static_cast<uint8_t>(length);
+        m.climbPath[length++] = static_cast<uint16_t>(node);
+    }
+    m.climbLength = length;
+    const uint16_t pos = static_cast<uint16_t>(m.curPos);
+    for (int i = 0; i < length; ++i)
+        m.nodePosition[m.climbPath[i]] = pos;
 }
 
 // Finds the longest earlier match for the string at curPos (bestPos, bestLen) and enters
@@ -109,8 +152,7 @@ void InsertPosition(MatchFinder &m) {
             r = q;
             q = m.nodeParent[q];
         }
-        for (int t = q; t < ROOT_BASE; t = m.nodeParent[t])
-            m.nodePosition[t] = static_cast<uint16_t>(m.curPos);
+        SetPositionUpward(m, q);
     } else {
         q = ROOT_BASE + text[m.curPos];
         int c = text[m.curPos + 1];
@@ -179,6 +221,7 @@ void RemovePosition(MatchFinder &m) {
     if (t >= m.curPos)
         t -= WINDOW_SIZE;
     int s = FindChild(m, r, m.textBuffer[t + m.nodeLevel[r]]);
+    CutClimbPath(m, r);
     Unlink(m, s);
     ReplaceInList(m, r, s);
     m.nodeParent[s] = m.nodeParent[r];
@@ -214,6 +257,7 @@ void InitMatchFinder(MatchFinder &m) {
         m.nodeNext[i] = static_cast<uint16_t>(i + 1);
     m.nodeNext[WINDOW_SIZE - 1] = 0;
     m.freeNode = 1;
+    m.climbLength = 0;
     for (int i = SLOT_BASE; i < NEXT_COUNT; ++i)
         m.nodeNext[i] = 0;
 }
