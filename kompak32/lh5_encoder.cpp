@@ -29,9 +29,15 @@ struct MatchFinder {
     uint8_t nodeLevel[INTERNAL_COUNT];      // string depth; 1 for roots
     uint8_t nodeChildCount[INTERNAL_COUNT]; // 8-bit counters: 256 children wrap to 0 harmlessly
     uint16_t nodePosition[WINDOW_SIZE];     // newest position through each internal node
-    uint16_t nodeParent[NODE_COUNT];        // 0 = not in the tree
+    // nodeNext (child lists, slot heads, the free-node chain, forwarding of replaced leaves)
+    // and nodeParent (0 = not in the tree; unused for slots) side by side, so that a walk
+    // along a child list or up the tree reads one place per step.
+    struct Link {
+        uint16_t next;
+        uint16_t parent;
+    };
+    Link link[NEXT_COUNT];
     uint16_t nodePrev[NODE_COUNT];          // may hold a hash slot number
-    uint16_t nodeNext[NEXT_COUNT];          // child lists, slot heads, free-node chain
     int freeNode;
     int curPos, bestPos, bestLen, bytesAhead;
 
@@ -62,38 +68,38 @@ inline void CutClimbPath(MatchFinder &m, int t) {
 }
 
 int FindChild(MatchFinder &m, int q, int c) {
-    int r = m.nodeNext[Slot(q, c)];
-    m.nodeParent[0] = static_cast<uint16_t>(q); // sentinel: the walk stops at 0 at the latest
-    while (m.nodeParent[r] != q)
-        r = m.nodeNext[r];
+    int r = m.link[Slot(q, c)].next;
+    m.link[0].parent = static_cast<uint16_t>(q); // sentinel: the walk stops at 0 at the latest
+    while (m.link[r].parent != q)
+        r = m.link[r].next;
     return r;
 }
 
 void LinkChild(MatchFinder &m, int q, int c, int r) {
     int slot = Slot(q, c);
-    int head = m.nodeNext[slot];
-    m.nodeNext[slot] = static_cast<uint16_t>(r);
+    int head = m.link[slot].next;
+    m.link[slot].next = static_cast<uint16_t>(r);
     m.nodePrev[r] = static_cast<uint16_t>(slot);
-    m.nodeNext[r] = static_cast<uint16_t>(head);
+    m.link[r].next = static_cast<uint16_t>(head);
     m.nodePrev[head] = static_cast<uint16_t>(r);
-    m.nodeParent[r] = static_cast<uint16_t>(q);
+    m.link[r].parent = static_cast<uint16_t>(q);
     ++m.nodeChildCount[q];
 }
 
 // Puts node `to` where `from` stands in its child list (parent links are the caller's).
 void ReplaceInList(MatchFinder &m, int from, int to) {
     int prev = m.nodePrev[from];
-    int next = m.nodeNext[from];
-    m.nodeNext[prev] = static_cast<uint16_t>(to);
+    int next = m.link[from].next;
+    m.link[prev].next = static_cast<uint16_t>(to);
     m.nodePrev[next] = static_cast<uint16_t>(to);
     m.nodePrev[to] = static_cast<uint16_t>(prev);
-    m.nodeNext[to] = static_cast<uint16_t>(next);
+    m.link[to].next = static_cast<uint16_t>(next);
 }
 
 void Unlink(MatchFinder &m, int r) {
     int prev = m.nodePrev[r];
-    int next = m.nodeNext[r];
-    m.nodeNext[prev] = static_cast<uint16_t>(next);
+    int next = m.link[r].next;
+    m.link[prev].next = static_cast<uint16_t>(next);
     m.nodePrev[next] = static_cast<uint16_t>(prev);
 }
 
@@ -103,10 +109,10 @@ void SplitNode(MatchFinder &m, int old) {
     if (old < ROOT_BASE)
         CutClimbPath(m, old); // old gets a new parent
     int n = m.freeNode;
-    m.freeNode = m.nodeNext[n];
+    m.freeNode = m.link[n].next;
     m.nodeChildCount[n] = 0;
     ReplaceInList(m, old, n);
-    m.nodeParent[n] = m.nodeParent[old];
+    m.link[n].parent = m.link[old].parent;
     m.nodeLevel[n] = static_cast<uint8_t>(m.bestLen);
     m.nodePosition[n] = static_cast<uint16_t>(m.curPos);
     LinkChild(m, n, m.textBuffer[m.bestPos + m.bestLen], old);
@@ -121,7 +127,7 @@ void SetPositionUpward(MatchFinder &m, int q) {
     int t = q;
     while (t < ROOT_BASE && !OnClimbPath(m, t)) {
         fresh[n++] = static_cast<uint16_t>(t);
-        t = m.nodeParent[t];
+        t = m.link[t].parent;
     }
     int length = t < ROOT_BASE ? m.pathIndex[t] + 1 : 0;
     while (n > 0) {
@@ -145,12 +151,12 @@ void InsertPosition(MatchFinder &m) {
         // match bestLen - 1 bytes, so start at that leaf and climb instead of descending.
         --m.bestLen;
         r = (m.bestPos + 1) | ROOT_BASE;
-        while (m.nodeParent[r] == 0)
-            r = m.nodeNext[r]; // a leaf replaced by a full-length match forwards to its successor
-        q = m.nodeParent[r];
+        while (m.link[r].parent == 0)
+            r = m.link[r].next; // a leaf replaced by a full-length match forwards to its successor
+        q = m.link[r].parent;
         while (m.nodeLevel[q] >= m.bestLen) {
             r = q;
-            q = m.nodeParent[q];
+            q = m.link[q].parent;
         }
         SetPositionUpward(m, q);
     } else {
@@ -201,20 +207,20 @@ void InsertPosition(MatchFinder &m) {
 
     // A full-length match: curPos takes the place of leaf r, which forwards to it.
     ReplaceInList(m, r, m.curPos);
-    m.nodeParent[m.curPos] = static_cast<uint16_t>(q);
-    m.nodeParent[r] = 0;
-    m.nodeNext[r] = static_cast<uint16_t>(m.curPos);
+    m.link[m.curPos].parent = static_cast<uint16_t>(q);
+    m.link[r].parent = 0;
+    m.link[r].next = static_cast<uint16_t>(m.curPos);
 }
 
 // Drops the leaf about to leave the window (it has the number curPos), and its parent when
 // that is left with a single child.
 void RemovePosition(MatchFinder &m) {
     int leaf = m.curPos;
-    if (m.nodeParent[leaf] == 0)
+    if (m.link[leaf].parent == 0)
         return;
     Unlink(m, leaf);
-    int r = m.nodeParent[leaf];
-    m.nodeParent[leaf] = 0;
+    int r = m.link[leaf].parent;
+    m.link[leaf].parent = 0;
     if (r >= ROOT_BASE || --m.nodeChildCount[r] > 1)
         return;
     int t = m.nodePosition[r];
@@ -224,9 +230,9 @@ void RemovePosition(MatchFinder &m) {
     CutClimbPath(m, r);
     Unlink(m, s);
     ReplaceInList(m, r, s);
-    m.nodeParent[s] = m.nodeParent[r];
-    m.nodeParent[r] = 0;
-    m.nodeNext[r] = static_cast<uint16_t>(m.freeNode);
+    m.link[s].parent = m.link[r].parent;
+    m.link[r].parent = 0;
+    m.link[r].next = static_cast<uint16_t>(m.freeNode);
     m.freeNode = r;
 }
 
@@ -252,14 +258,14 @@ void InitMatchFinder(MatchFinder &m) {
     for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i)
         m.nodeLevel[i] = 1;
     for (int i = ROOT_BASE; i < NODE_COUNT; ++i)
-        m.nodeParent[i] = 0;
+        m.link[i].parent = 0;
     for (int i = 1; i < WINDOW_SIZE - 1; ++i)
-        m.nodeNext[i] = static_cast<uint16_t>(i + 1);
-    m.nodeNext[WINDOW_SIZE - 1] = 0;
+        m.link[i].next = static_cast<uint16_t>(i + 1);
+    m.link[WINDOW_SIZE - 1].next = 0;
     m.freeNode = 1;
     m.climbLength = 0;
     for (int i = SLOT_BASE; i < NEXT_COUNT; ++i)
-        m.nodeNext[i] = 0;
+        m.link[i].next = 0;
 }
 
 } // namespace
