@@ -7,6 +7,7 @@
 #include "lzh_dostime.h"
 #include "lzh_fixtures.h"
 #include "lzh_header.h"
+#include "lzh_state.h"
 #include "lzh_stream.h"
 
 using fx::Bytes;
@@ -154,4 +155,27 @@ TEST(MemberHeaderCodec, LongestNameAndStreamPosition)
     fx::WriteFile(dir / "cut", Bytes(bytes.begin(), bytes.begin() + 100));
     FilePtr cut = OpenFile((dir / "cut").c_str(), "rb");
     EXPECT_FALSE(ReadMemberHeader(cut.get(), &h));
+}
+
+namespace {
+std::vector<uint32_t> reported;
+int LZH_CALL KeepPercent(uint32_t percent, int32_t user)
+{
+    reported.push_back(percent + (uint32_t)user);
+    return 0;
+}
+} // namespace
+
+TEST(Progress, PercentWrapsIn32BitsAndEmptyTotalsReportCompletion)
+{
+    reported.clear();
+    LZH_SetProgressFun(KeepPercent, 1000);
+    ReportProgress(0, 100000000);
+    ReportProgress(50000000, 100000000); // 5,000,000,000 wraps to 705,032,704
+    ReportProgress(100000000, 100000000); // 10^10 wraps to 1,410,065,408
+    ReportProgress(0, 0);                 // an empty member is complete
+    ReportProgress(150, 100);             // a file that grew reports above 100
+    LZH_SetProgressFun(nullptr, 0);
+    ReportProgress(1, 2); // no hook: nothing
+    EXPECT_EQ(reported, (std::vector<uint32_t>{1000, 1007, 1014, 1100, 1150}));
 }
