@@ -17,6 +17,9 @@ bool SendGetText(HWND window, std::string* text);
 // Resolves 0 to DefaultTimeoutMs().
 DWORD EffectiveTimeout(DWORD timeoutMs);
 
+// Called when a wait has found a window, before the test may act on it.
+void SettleWindow(HWND window);
+
 // "0x1234" for messages.
 std::string HandleName(HWND window);
 

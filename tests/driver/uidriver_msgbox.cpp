@@ -206,7 +206,10 @@ std::string MessageBoxInfo::ButtonIds() const {
     for (;;) {
         BoxSearch search = {&proc, &caption, nullptr};
         EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return ReadMessageBox(search.found, info);
+        if (search.found) {
+            SettleWindow(search.found);
+            return ReadMessageBox(search.found, info);
+        }
         if (proc.killed) {
             return ::testing::AssertionFailure() << "waiting for " << what << ": " << proc.name
                                                  << " was killed after an earlier failure";

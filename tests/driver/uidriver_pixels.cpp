@@ -52,7 +52,7 @@ std::string ColourName(COLORREF colour) {
     if (memory && bitmap && bits) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         ok = BitBlt(memory, 0, 0, width, height, screen, screenRect.left, screenRect.top,
-                    SRCCOPY | CAPTUREBLT) != FALSE;
+                    SRCCOPY) != FALSE;
         GdiFlush();
         SelectObject(memory, old);
     }

@@ -3,6 +3,7 @@
 #include "uidriver_internal.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -77,6 +78,19 @@ std::string Describe(const WindowQuery& query) {
 
 }  // namespace
 
+void SettleWindow(HWND window) {
+    // A window turns visible before its program has handled the messages that follow (focus,
+    // first paint): let the owner's queue run empty once, as a user's eye would.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE owner = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (owner) {
+        WaitForInputIdle(owner, 1000);
+        CloseHandle(owner);
+    }
+    if (const char* value = std::getenv("WINEBENCH_SETTLE_MS")) Sleep(DWORD(std::atoi(value)));
+}
+
 std::string HandleName(HWND window) {
     char text[32];
     std::snprintf(text, sizeof text, "%p", (void*)window);
@@ -117,6 +131,7 @@ HWND FindTopWindow(const WindowQuery& query) {
     for (;;) {
         HWND window = FindTopWindow(query);
         if (window) {
+            SettleWindow(window);
             if (found) *found = window;
             return ::testing::AssertionSuccess();
         }
