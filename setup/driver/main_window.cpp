@@ -44,6 +44,9 @@ void RunInstallation(HWND window) {
     DestroyWindow(window);
     return;
   }
+  // The installation directories, the copy, program groups, associations, environment and INI
+  // settings run here, in that order, as they are built; then the completion step below (or
+  // the restart dialog once a step can set RestartNeeded).
   ShowMessage(window, "Setup Complete", "Success", MB_OK);
   DestroyWindow(window);
 }
