@@ -258,3 +258,15 @@ TEST(Personality, Nt351ServicePack4) {
 }
 
 }  // namespace
+
+// Run only by driver.orphans (winerun kills this test program on its time-out): whatever the
+// driver started must end with it.
+TEST(DriverOrphan, DISABLED_StartsTheAppAndHangs) {
+    UiProcess app;
+    std::string dir;
+    ASSERT_TRUE(StartApp(&app, &dir, "--hang"));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitForDialog(app, "Driver Test", &dialog));
+    std::printf("app started: pid %lu\n", app.pid);
+    Sleep(INFINITE);
+}

@@ -74,6 +74,16 @@ wb_stop_server() {
   wb_remove_socket_dir "$prefix"
 }
 
+# Processes still running in prefix $1 (every Wine process carries its WINEPREFIX).
+wb_prefix_processes() {
+  local e pid
+  for e in /proc/[0-9]*/environ; do
+    pid=${e#/proc/}; pid=${pid%/environ}
+    { tr '\0' '\n' <"$e"; } 2>/dev/null | grep -qxF "WINEPREFIX=$1" && echo "$pid"
+  done
+  return 0
+}
+
 # Debian's $WINEPREFIX/wineserver names the /tmp/wine-XXXXXX socket parent; Wine recreates it.
 wb_remove_socket_dir() {
   local f="$1/wineserver" d
