@@ -108,11 +108,16 @@ int LZH_CALL LZH_Enum(ArchiveHandle *handle, EnumCallback callback, int32_t user
  * archive."). A failed extraction leaves the partial output file without time stamp. */
 int LZH_CALL LZH_Extract(ArchiveHandle *handle, char *outPath);
 
-/* Appends the file at path as a new member (its name is the final path component; the
- * library upper-cases the path in place), compressed with "-lh5-", or stored as "-lh0-"
- * when compression does not pay. Returns 1 when the member was appended; 0 for an invalid
- * handle or input that cannot be opened (silent), or a failure while compressing
- * (caption "LZH Compress Exception"). A failed addition leaves the earlier members intact. */
+/* Appends the file at path as a new member in front of the end mark. Its name is the part
+ * of the path after the last '\' or '/' (else after the last ':'); the library upper-cases
+ * the path in place. The data is compressed with "-lh5-", or stored as "-lh0-" when the
+ * compressed form would not be smaller; the header records the bytes actually read.
+ * Returns 1 when the member was appended; 0, silently, for an invalid handle, input that
+ * cannot be opened, or a name that is empty or longer than LZH_MEMBER_NAME_MAX; 0 after a
+ * message (caption "LZH Compress Exception") for a file of 4 GiB or more ("File too
+ * large."), a read error ("Unable to read the file."), a failed write, e.g. a full disk or
+ * a read-only archive ("Unable to write.  Disk may be full."), or "Out of memory.".
+ * After a failure the archive holds exactly its earlier members, ended by its end mark. */
 int LZH_CALL LZH_Add(ArchiveHandle *handle, char *path);
 
 /* Fills name, the time fields and originalSize of info from the archive's first member
