@@ -28,8 +28,11 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM param) {
     const WindowQuery& query = *state->query;
     if (!IsWindowVisible(window)) return TRUE;
     if (!query.className.empty() && WindowClass(window) != query.className) return TRUE;
-    std::string caption;
-    if (!SendGetText(window, &caption)) return TRUE;
+    // A top-level caption is read from the server, without sending a message: a window of the
+    // program that is being destroyed must not be asked to answer anything.
+    char text[512] = "";
+    GetWindowTextA(window, text, sizeof text);
+    std::string caption = text;
     if (query.captionPrefix ? caption.compare(0, query.caption.size(), query.caption) != 0
                             : caption != query.caption) {
         return TRUE;
