@@ -10,6 +10,8 @@ foreach(suite payload script_load slidebar)
   target_link_libraries(setup_e2e_${suite}_test PRIVATE setup_e2e gtest_main)
   add_wine_test(setup_e2e_${suite} setup_e2e_${suite}_test TIMEOUT 900)
 endforeach()
+add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TIMEOUT 300
+              ARGS --gtest_filter=Personalities/*nt351sp4)
 
 # The demo's driver (demo.sh): runs the demo set, answers its dialogs, saves screenshots.
 add_executable(setup_demo_driver demo_driver.cpp)

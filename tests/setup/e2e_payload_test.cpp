@@ -256,6 +256,22 @@ TEST(Payload, CancelYesEndsWithExitCodeZero) {
   EXPECT_EQ(ListDirectory(run.temp), Names{});
 }
 
+// The dialog's close box asks the same question as its Cancel button.
+TEST(Payload, CloseBoxAsksCancelSetup) {
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, NumberedPayload(40, "Never Shown")));
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run));
+  HWND extract = nullptr;
+  ASSERT_TRUE(WaitForDialog(proc, EXTRACT_CAPTION, &extract));
+  ASSERT_TRUE(PostClose(extract));
+  MessageBoxInfo box;
+  ASSERT_TRUE(WaitForBoxWithText(proc, EXTRACT_CAPTION, "Cancel setup?", &box));
+  ASSERT_TRUE(ClickButton(box.hwnd, IDYES));
+  ASSERT_TRUE(ExpectExitCode(proc, 0));
+  EXPECT_EQ(ListDirectory(run.temp), Names{});
+}
+
 // No: extraction pauses while the question is open and then goes on with the next entry;
 // no entry is written twice (files written before the pause keep their time) or skipped.
 TEST(Payload, CancelNoContinuesWithoutWritingAnEntryTwice) {

@@ -135,8 +135,12 @@ struct PlatformCase {
 
 class PlatformMaskCheck : public ::testing::TestWithParam<PlatformCase> {};
 
+// The NT 3.51 "Service Pack 4" personality exists only in the "sp4" prefix, and only it runs there.
+bool RunsInThisPrefix(Personality personality) { return (personality == PERSONALITY_NT351SP4) == IsSp4Prefix(); }
+
 TEST_P(PlatformMaskCheck, MissingBitIsRefused) {
   const PlatformCase& c = GetParam();
+  if (!RunsInThisPrefix(c.personality)) GTEST_SKIP() << "personality of the other prefix variant";
   InstallScript script = SimpleScript("Platform Check");
   script.platforms = static_cast<PlatformMask>(0x07 & ~c.bit);
   UiProcess proc;
@@ -149,6 +153,7 @@ TEST_P(PlatformMaskCheck, MissingBitIsRefused) {
 
 TEST_P(PlatformMaskCheck, OwnBitLoads) {
   const PlatformCase& c = GetParam();
+  if (!RunsInThisPrefix(c.personality)) GTEST_SKIP() << "personality of the other prefix variant";
   InstallScript script = SimpleScript("Platform Check");
   script.platforms = c.bit;
   UiProcess proc;
@@ -165,7 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PlatformCase{"win95", PERSONALITY_WIN95, PLATFORM_WIN95},
                       PlatformCase{"win98", PERSONALITY_WIN98, PLATFORM_WIN95},
                       PlatformCase{"nt351", PERSONALITY_NT351, PLATFORM_WINNT},
-                      PlatformCase{"nt4", PERSONALITY_NT4, PLATFORM_WINNT}),
+                      PlatformCase{"nt4", PERSONALITY_NT4, PLATFORM_WINNT},
+                      // runs only in the prefix variant whose default version is NT 3.51 SP4
+                      PlatformCase{"nt351sp4", PERSONALITY_NT351SP4, PLATFORM_WINNT}),
     [](const ::testing::TestParamInfo<PlatformCase>& info) { return std::string(info.param.label); });
 
 TEST(ScriptLoad, PlatformMaskZeroIsRefused) {
