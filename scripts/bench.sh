@@ -23,7 +23,7 @@ if [ ! -f "$corpus/.size-$corpus_mb" ]; then
     cp "$f" "$corpus/"; used=$(( used + size ))
   done
   # Text: C headers of the system, concatenated into files of about 2 MB.
-  part=0; written=0
+  written=0
   while IFS= read -r -d '' h; do
     [ "$written" -ge "$text_budget" ] && break
     out="$corpus/text$(( written / (2 * 1024 * 1024) )).txt"
@@ -33,7 +33,7 @@ if [ ! -f "$corpus/.size-$corpus_mb" ]; then
 fi
 
 echo "== encode: kompak32 LZH_Add beside jlha; decode of its archive beside lhasa, 7z, bsdtar"
-build/native/bench/encode_bench "$corpus" build/bench-work --runs "$runs"
+build/native/bench/encode_bench "$corpus" build/bench-work/encode --runs "$runs"
 
 echo "== decode: kompak32 (kompak x) beside lhasa, 7z and bsdtar extracting one archive"
 mkdir -p build/bench-work
