@@ -1,14 +1,24 @@
-// mkdemo: builds the demo install set, a single-file setup with a small product script, from
-// setup.exe and (when given) the archive library.
+// mkdemo: builds the demo install set, a single-file setup with a small product: its script,
+// the archive "MAIN" packed by the archive library, and (when given) the library itself.
 //   mkdemo SETUP_EXE OUTPUT_EXE [KOMPAK32_DLL]
 #include <cstdio>
 #include <string>
 
-#include "kit_set.h"
+#include "kit_archive.h"
 
 namespace {
 
-InstallScript DemoScript() {
+KitBytes Text(const std::string& text) { return KitBytes(text.begin(), text.end()); }
+
+std::vector<KitFile> DemoFiles() {
+  std::string readme = "Sample Office\r\n=============\r\n\r\nThank you for installing Sample Office.\r\n";
+  for (int i = 1; i <= 40; ++i) readme += "Chapter " + std::to_string(i) + ": nothing to read here yet.\r\n";
+  return {{"README.TXT", Text(readme)},
+          {"SAMPLE.INI", Text("[Paths]\r\nHome=%APP%\r\nData=%APP%\\DATA\r\n")},
+          {"LETTER.TXT", Text("Dear customer,\r\nthis letter was installed by the demo.\r\n")}};
+}
+
+InstallScript DemoScript(const std::vector<KitFile>& files, uint32_t archiveSize) {
   InstallScript script;
   script.diskCount = 1;
   script.platforms = PLATFORM_WIN32S | PLATFORM_WIN95 | PLATFORM_WINNT;
@@ -22,10 +32,28 @@ InstallScript DemoScript() {
   app.descriptor = "Application Directory,C:\\SAMPLE";
   app.subdirs = {"DATA"};
   script.targets = {system, app};
-  script.groups = {{"Sample Office", {{"Sample Office", "%APP%\\SAMPLE.EXE", "", "%APP%"}}}};
+  script.archives = {{"MAIN", archiveSize}};
+  for (const KitFile& kitFile : files) {
+    InstallFile file;
+    file.name = kitFile.name;
+    file.archiveIndex = 0;
+    file.size = static_cast<uint32_t>(kitFile.data.size());
+    file.targetIndex = 1;
+    file.subdirIndex = kitFile.name == "LETTER.TXT" ? 0 : -1;
+    file.platforms = script.platforms;
+    file.flags = FILE_PACKED | (kitFile.name == "SAMPLE.INI" ? FILE_EXPAND : 0);
+    script.files.push_back(file);
+  }
+  script.groups = {{"Sample Office", {{"Read Me", "notepad.exe", "%APP%\\README.TXT", "%APP%"}}}};
+  script.associations = {{"smp", "Sample Document", "notepad.exe", "%1"}};
   script.envSettings = {{"SAMPLEDIR", "%APP%"}};
-  script.iniSettings = {{"SAMPLE.INI", "Paths", "Data", "%APP%\\DATA", PLATFORM_WIN32S | PLATFORM_WIN95 | PLATFORM_WINNT}};
+  script.iniSettings = {{"SAMPLE.INI", "Paths", "Data", "%APP%\\DATA", script.platforms}};
   return script;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 }  // namespace
@@ -35,13 +63,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: mkdemo SETUP_EXE OUTPUT_EXE [KOMPAK32_DLL]\n");
     return 2;
   }
+  const std::vector<KitFile> files = DemoFiles();
   InstallSet set;
-  set.script = DemoScript();
+  KitFile main{"MAIN", {}};
+  std::string error;
+  if (!MakeArchive(files, DirectoryOf(argv[2]), main.data, &error)) {
+    std::fprintf(stderr, "mkdemo: %s\n", error.c_str());
+    return 1;
+  }
+  set.script = DemoScript(files, static_cast<uint32_t>(main.data.size()));
+  set.archives = {main};
   if (argc == 4 && !ReadWholeFile(argv[3], set.library)) {
     std::fprintf(stderr, "mkdemo: cannot read %s\n", argv[3]);
     return 1;
   }
-  std::string error;
   if (!WriteSingleFileSetup(argv[1], InstallSetItems(set), argv[2], {}, &error)) {
     std::fprintf(stderr, "mkdemo: %s\n", error.c_str());
     return 1;
