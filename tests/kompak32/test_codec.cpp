@@ -41,6 +41,25 @@ TEST(Crc16, KnownVectorsPiecesAndFlippedBit)
     }
 }
 
+TEST(Crc16, LongRunsAgreeWithTheBitwiseDefinitionAtEveryLengthAndStart)
+{
+    // Long runs take the folding path where the processor has it; every length around its
+    // 16- and 64-byte steps, any running value and any alignment give the same result.
+    Bytes data = fx::RandomData(70000, 9);
+    for (std::size_t len : {255u, 256u, 257u, 271u, 272u, 319u, 320u, 321u, 1000u, 8192u, 65543u}) {
+        for (std::size_t offset : {0u, 1u, 7u}) {
+            for (std::size_t split : {0u, 5u, 64u}) {
+                Bytes whole(data.begin() + offset, data.begin() + offset + len + split);
+                uint16_t head = Crc16Update(0, whole.data(), split);
+                uint16_t crc = Crc16Update(head, whole.data() + split, len);
+                EXPECT_EQ(crc, fx::ReferenceCrc16(whole)) << len << " " << offset << " " << split;
+            }
+        }
+    }
+    Bytes zeros(5000, 0);
+    EXPECT_EQ(Crc16Update(0, zeros.data(), zeros.size()), 0);
+}
+
 TEST(DosTime, FieldsAndValidity)
 {
     // 2026-12-07 13:45:58 -> date (46 << 9) | (12 << 5) | 7, time (13 << 11) | (45 << 5) | 29
