@@ -22,6 +22,12 @@ check_clean() {
   local left; left=$(leftovers)
   [ -z "$left" ] || fail "$1: processes left behind: $(ps -o pid=,args= -p "${left//$'\n'/,}")"
   [ ! -e "$work/xvfb.pid" ] || fail "$1: Xvfb still recorded as running"
+  # No socket directory of a stopped server stays behind in /tmp.
+  local p name
+  for p in "$work"/prefix-*; do
+    name=$(printf 'server-%x-%x' $(stat -c '%d %i' "$p"))
+    ! ls -d /tmp/wine-??????/"$name" >/dev/null 2>&1 || fail "$1: /tmp/wine-*/$name left behind"
+  done
 }
 
 out=$("$winerun" "$probe" --exit 42 --env WINEBENCH_VARIANT); rc=$?

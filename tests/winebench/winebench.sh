@@ -84,12 +84,24 @@ wb_prefix_processes() {
   return 0
 }
 
-# Debian's $WINEPREFIX/wineserver names the /tmp/wine-XXXXXX socket parent; Wine recreates it.
+# Every server start makes a socket directory /tmp/wine-XXXXXX/server-<dev>-<inode of the
+# prefix> (named in $WINEPREFIX/wineserver where Debian's wrapper writes that file). Once the
+# server has stopped, the directories of this prefix are removed.
 wb_remove_socket_dir() {
-  local f="$1/wineserver" d
-  [ -f "$f" ] || return 0
-  d=$(cat "$f" 2>/dev/null) || return 0
-  case "$d" in /tmp/wine-??????) [ -O "$d" ] && rm -rf "$d" ;; esac
+  local prefix="$1" f d name
+  [ -z "$(wb_prefix_processes "$prefix")" ] || return 0   # its server still runs
+  f="$prefix/wineserver"
+  if [ -f "$f" ]; then
+    d=$(cat "$f" 2>/dev/null)
+    case "$d" in /tmp/wine-??????) [ -O "$d" ] && rm -rf "$d" ;; esac
+  fi
+  name=$(stat -c 'server-%d-%i' "$prefix" 2>/dev/null) || return 0
+  name=$(printf 'server-%x-%x' $(echo "$name" | sed 's/server-//; s/-/ /'))
+  for d in /tmp/wine-??????; do
+    [ -d "$d/$name" ] && [ -O "$d" ] || continue
+    # only directories that hold nothing but this prefix's socket directory
+    [ "$(ls -A "$d")" = "$name" ] && rm -rf "$d"
+  done
   return 0
 }
 
