@@ -19,7 +19,7 @@ show=(); pause=0
 if [ -n "${DISPLAY:-}" ]; then show=(--show); pause=1500; fi
 echo "demo: running $out/SAMPLE.EXE under Wine${DISPLAY:+ on display $DISPLAY}"
 status=0
-tests/winebench/session tests/winebench/winerun "${show[@]}" --timeout 180 \
+tests/winebench/session "${show[@]}" tests/winebench/winerun "${show[@]}" --timeout 180 \
   "$demo_driver" "$(winpath "$out/SAMPLE.EXE")" "$(winpath "$out")" "$pause" || status=$?
 echo "demo: screenshots in $out/"
 ls "$out"/*.png 2>/dev/null | sed 's/^/  /' || true

@@ -211,7 +211,12 @@ wb_warm_server() {
   WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1 </dev/null || true
   WINEPREFIX="$prefix" DISPLAY="$display" setsid -w wine cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
   if [ -s "$keeper" ]; then
-    WINEPREFIX="$prefix" DISPLAY="$display" setsid wine "$keeper" >/dev/null 2>&1 </dev/null &
+    local ready="$prefix/.winebench-keeper-ready" i
+    rm -f "$ready"
+    WINEPREFIX="$prefix" DISPLAY="$display" setsid wine "$keeper" "Z:${ready//\//\\}" \
+        >/dev/null 2>&1 </dev/null &
+    for i in $(seq 1 300); do [ -e "$ready" ] && break; sleep 0.05; done
+    [ -e "$ready" ] || wb_log "the desktop keeper did not start"
   else
     wb_log "no desktop keeper at $keeper: windows may fail when the desktop restarts"
   fi
