@@ -64,6 +64,7 @@ TEST(DriverDialog, ReadsSetsAndClicksThroughToTheExitCode) {
     ASSERT_TRUE(SetControlText(dialog, IDC_EDIT, "Wine bench"));
     ASSERT_TRUE(ReadControlText(dialog, IDC_EDIT, &text));
     EXPECT_EQ("Wine bench", text);
+    EXPECT_TRUE(WaitForControlText(dialog, IDC_EDIT, "Wine bench", 2000));
 
     // Clicks a user could not make are refused with a reason.
     auto disabled = ClickButton(dialog, IDC_DISABLED);
@@ -74,6 +75,7 @@ TEST(DriverDialog, ReadsSetsAndClicksThroughToTheExitCode) {
     EXPECT_NE(std::string(missing.message()).find("has no control 999"), std::string::npos);
 
     ASSERT_TRUE(ClickButton(dialog, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(dialog));
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(app, &box, "Question"));
     EXPECT_EQ("You entered: Wine bench\nContinue?", box.text);
@@ -87,6 +89,20 @@ TEST(DriverDialog, ReadsSetsAndClicksThroughToTheExitCode) {
     ASSERT_TRUE(WaitForWindow(app, "Colour Window", &colour));
     ASSERT_TRUE(WaitForPixel(colour, 100, 100, RGB(0x12, 0x34, 0x56)));
     ASSERT_TRUE(WaitForPixel(colour, 10, 10, RGB(255, 128, 0)));
+    WindowQuery byPrefix;
+    byPrefix.caption = "Colour";
+    byPrefix.captionPrefix = true;
+    byPrefix.className = "DriverTestColour";
+    EXPECT_EQ(colour, FindTopWindow(byPrefix));
+    byPrefix.captionPrefix = false;
+    EXPECT_EQ(nullptr, FindTopWindow(byPrefix));
+    // Exactly the 20x20 square is orange.
+    ASSERT_TRUE(WaitForClientImage(colour, [](const PixelImage& image, std::string* why) {
+        int orange = 0;
+        for (COLORREF p : image.pixels) orange += p == RGB(255, 128, 0);
+        *why = std::to_string(orange) + " orange pixels";
+        return orange == 400;
+    }));
     // The square's edges, from one capture and from screen coordinates.
     PixelImage image;
     ASSERT_TRUE(CaptureClient(colour, &image));
@@ -124,7 +140,7 @@ TEST(DriverDialog, CancelAndNoGiveTheirOwnExitCodes) {
 
     ASSERT_TRUE(StartApp(&app, &dir, ""));
     ASSERT_TRUE(WaitForDialog(app, "Driver Test", &dialog));
-    ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+    ASSERT_TRUE(PostCommand(dialog, IDCANCEL));
     ASSERT_TRUE(WaitForExit(app, &code));
     EXPECT_EQ(DWORD(IDCANCEL * 100), code);
 }
