@@ -275,6 +275,11 @@ std::string TestExeDirectory();
 // (WINEBENCH_SCRATCH, else %TEMP%): "<scratch>\<suite>.<name>", emptied first.
 ::testing::AssertionResult MakeTestDirectory(std::string* path);
 
+// Whether the read-only attribute stops writes here: it does not when the bench runs as Unix
+// root (root ignores the mode bits Wine maps the attribute to). Tests that rely on it skip
+// with a note otherwise. Probed once with a real file.
+bool ReadOnlyFilesAreProtected();
+
 // Deletes a directory tree (Windows path); true when it is gone afterwards.
 bool RemoveTree(const std::string& path);
 

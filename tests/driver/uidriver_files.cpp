@@ -20,6 +20,27 @@ std::string TestExeDirectory() {
     return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
 }
 
+bool ReadOnlyFilesAreProtected() {
+    static int protectedState = -1;
+    if (protectedState >= 0) return protectedState == 1;
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    std::string path = std::string(temp) + "uidriver-readonly-probe.txt";
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    protectedState = file == INVALID_HANDLE_VALUE ? 1 : 0;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+    return protectedState == 1;
+}
+
 bool RemoveTree(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;

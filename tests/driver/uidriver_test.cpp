@@ -1,6 +1,7 @@
 // uidriver_test: drives selftest_app.exe through the driver under Wine: dialogs, controls,
 // message boxes and their icons, pixels, personalities, and the failure path (screenshot, kill).
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -274,6 +275,25 @@ TEST(Personality, Nt351ServicePack4) {
 }
 
 }  // namespace
+
+TEST(DriverFiles, ReadOnlyProbeMatchesTheUnixUser) {
+    // Unix root writes through the read-only attribute; any other user does not.
+    const char* uid = std::getenv("WINEBENCH_UNIX_UID");
+    ASSERT_NE(nullptr, uid) << "run through winerun";
+    EXPECT_EQ(std::string(uid) != "0", ReadOnlyFilesAreProtected()) << "uid " << uid;
+
+    std::string dir;
+    ASSERT_TRUE(MakeTestDirectory(&dir));
+    std::string nested = dir + "\\a\\b";
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\a").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(nested.c_str(), nullptr));
+    std::FILE* f = std::fopen((nested + "\\ro.txt").c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    std::fclose(f);
+    ASSERT_TRUE(SetFileAttributesA((nested + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(RemoveTree(dir));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir.c_str()));
+}
 
 // Run only by driver.orphans (winerun kills this test program on its time-out): whatever the
 // driver started must end with it.
