@@ -13,22 +13,29 @@ namespace {
 // Node numbers: 0 is "none" (and the FindChild sentinel), 1-8,191 internal nodes,
 // 8,192 + b the root of strings beginning with byte b, 8,192-16,383 leaves (a leaf is the
 // text position of its string). Roots are only parents and leaves only children, so the
-// shared range is unambiguous. Child lists hang off hash slots 16,384-28,911.
+// shared range is unambiguous. Child lists hang off hash slots 16,384-49,151.
 constexpr int ROOT_BASE = WINDOW_SIZE;                         // 8,192
 constexpr int NODE_COUNT = 2 * WINDOW_SIZE;                    // 16,384
 constexpr int INTERNAL_COUNT = WINDOW_SIZE + 256;              // internal nodes and roots
 constexpr int SLOT_BASE = NODE_COUNT;                          // 16,384
-constexpr int NEXT_COUNT = SLOT_BASE + INTERNAL_COUNT + 16 * 255; // 28,912
+constexpr int SLOT_COUNT = 32768;                              // a power of two
+constexpr int NEXT_COUNT = SLOT_BASE + SLOT_COUNT;             // 49,152: fits 16-bit links
 constexpr int TEXT_SIZE = 2 * WINDOW_SIZE + MAX_MATCH;         // 16,640
 constexpr int FIRST_READ = WINDOW_SIZE + MAX_MATCH;            // 8,448
+constexpr int TEXT_PADDING = 8; // zeros behind the text for MatchLength's 8-byte reads
 
 // A stored position >= curPos lies in the previous half of the window and stands for that
 // value minus 8,192; stored positions are always 8,192-16,383.
 struct MatchFinder {
-    uint8_t textBuffer[TEXT_SIZE];
-    uint8_t nodeLevel[INTERNAL_COUNT];      // string depth; 1 for roots
-    uint8_t nodeChildCount[INTERNAL_COUNT]; // 8-bit counters: 256 children wrap to 0 harmlessly
-    uint16_t nodePosition[WINDOW_SIZE];     // newest position through each internal node
+    uint8_t textBuffer[TEXT_SIZE + TEXT_PADDING];
+    // The fields of an internal node (or root) side by side: a visit that reads the depth
+    // usually reads the position or child count too, and then finds them in one place.
+    struct NodeInfo {
+        uint16_t nodePosition;   // newest position through the node (internal nodes only)
+        uint8_t nodeLevel;       // string depth; 1 for roots
+        uint8_t nodeChildCount;  // 8-bit counter: 256 children wrap to 0 harmlessly
+    };
+    NodeInfo node[INTERNAL_COUNT];
     // nodeNext (child lists, slot heads, the free-node chain, forwarding of replaced leaves)
     // and nodeParent (0 = not in the tree; unused for slots) side by side, so that a walk
     // along a child list or up the tree reads one place per step.
@@ -54,7 +61,15 @@ struct MatchFinder {
     void *readContext;
 };
 
-inline int Slot(int q, int c) { return SLOT_BASE + q + 16 * c; }
+// The slot whose list holds the child of q for byte c. A list may also hold children of
+// other parents; FindChild tells them apart by their parent link. For one q, the 256 bytes
+// get 256 different slots, so a list holds at most one child of each parent and the hash
+// decides only how long the walks are, never which child is found. A multiplicative hash
+// of q spreads the parents' ranges over twice as many slots as there are nodes: shorter
+// walks than the plain q + 16 * c, whose lists for frequent byte pairs grew long.
+inline int Slot(int q, int c) {
+    return SLOT_BASE + ((((static_cast<uint32_t>(q) * 0x9E3779B1u) >> 17) + c) & (SLOT_COUNT - 1));
+}
 
 inline bool OnClimbPath(const MatchFinder &m, int t) {
     int i = m.pathIndex[t];
@@ -83,7 +98,7 @@ void LinkChild(MatchFinder &m, int q, int c, int r) {
     m.link[r].next = static_cast<uint16_t>(head);
     m.nodePrev[head] = static_cast<uint16_t>(r);
     m.link[r].parent = static_cast<uint16_t>(q);
-    ++m.nodeChildCount[q];
+    ++m.node[q].nodeChildCount;
 }
 
 // Puts node `to` where `from` stands in its child list (parent links are the caller's).
@@ -110,11 +125,11 @@ void SplitNode(MatchFinder &m, int old) {
         CutClimbPath(m, old); // old gets a new parent
     int n = m.freeNode;
     m.freeNode = m.link[n].next;
-    m.nodeChildCount[n] = 0;
+    m.node[n].nodeChildCount = 0;
     ReplaceInList(m, old, n);
     m.link[n].parent = m.link[old].parent;
-    m.nodeLevel[n] = static_cast<uint8_t>(m.bestLen);
-    m.nodePosition[n] = static_cast<uint16_t>(m.curPos);
+    m.node[n].nodeLevel = static_cast<uint8_t>(m.bestLen);
+    m.node[n].nodePosition = static_cast<uint16_t>(m.curPos);
     LinkChild(m, n, m.textBuffer[m.bestPos + m.bestLen], old);
     LinkChild(m, n, m.textBuffer[m.curPos + m.bestLen], m.curPos);
 }
@@ -138,95 +153,125 @@ void SetPositionUpward(MatchFinder &m, int q) {
     m.climbLength = length;
     const uint16_t pos = static_cast<uint16_t>(m.curPos);
     for (int i = 0; i < length; ++i)
-        m.nodePosition[m.climbPath[i]] = pos;
+        m.node[m.climbPath[i]].nodePosition = pos;
+}
+
+// Length of the common prefix of a and b, counting on from len (whose bytes before it are
+// known to agree), at most limit. Compares eight bytes at a time: the first differing byte
+// of two little-endian words is the lowest set byte of their XOR. May read up to 7 bytes
+// past a + limit and b + limit (the text buffer's padding).
+inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    while (len < limit) {
+        uint64_t x, y;
+        std::memcpy(&x, a + len, sizeof x);
+        std::memcpy(&y, b + len, sizeof y);
+        if (uint64_t diff = x ^ y) {
+            len += __builtin_ctzll(diff) >> 3;
+            return len < limit ? len : limit;
+        }
+        len += 8;
+    }
+    return limit;
+#else
+    while (len < limit && a[len] == b[len])
+        ++len;
+    return len;
+#endif
 }
 
 // Finds the longest earlier match for the string at curPos (bestPos, bestLen) and enters
-// curPos as a leaf.
-void InsertPosition(MatchFinder &m) {
+// curPos as a leaf. Runs once per input byte: it is inlined into AdvancePosition, and keeps
+// curPos, bestLen and bestPos in locals (stores to the 8-bit arrays would otherwise force
+// the compiler to reload them from the record after every write).
+[[gnu::always_inline]] inline void InsertPosition(MatchFinder &m) {
     const uint8_t *text = m.textBuffer;
+    const int curPos = m.curPos;
+    int bestLen = m.bestLen;
+    int bestPos = m.bestPos;
     int q, r;
-    if (m.bestLen >= 4) {
+    if (bestLen >= 4) {
         // Continue from the previous match: the string after its first byte is known to
         // match bestLen - 1 bytes, so start at that leaf and climb instead of descending.
-        --m.bestLen;
-        r = (m.bestPos + 1) | ROOT_BASE;
+        --bestLen;
+        r = (bestPos + 1) | ROOT_BASE;
         while (m.link[r].parent == 0)
             r = m.link[r].next; // a leaf replaced by a full-length match forwards to its successor
         q = m.link[r].parent;
-        while (m.nodeLevel[q] >= m.bestLen) {
+        while (m.node[q].nodeLevel >= bestLen) {
             r = q;
             q = m.link[q].parent;
         }
         SetPositionUpward(m, q);
     } else {
-        q = ROOT_BASE + text[m.curPos];
-        int c = text[m.curPos + 1];
+        q = ROOT_BASE + text[curPos];
+        int c = text[curPos + 1];
         r = FindChild(m, q, c);
         if (r == 0) {
-            LinkChild(m, q, c, m.curPos);
+            LinkChild(m, q, c, curPos);
             m.bestLen = 1;
             return;
         }
-        m.bestLen = 2;
+        bestLen = 2;
     }
 
     for (;;) {
         int j;
         if (r >= ROOT_BASE) {
             j = MAX_MATCH;
-            m.bestPos = r;
+            bestPos = r;
         } else {
-            j = m.nodeLevel[r];
-            m.bestPos = m.nodePosition[r] & 0x7FFF;
+            j = m.node[r].nodeLevel;
+            bestPos = m.node[r].nodePosition & 0x7FFF;
         }
-        if (m.bestPos >= m.curPos)
-            m.bestPos -= WINDOW_SIZE;
-        const uint8_t *a = text + m.curPos;
-        const uint8_t *b = text + m.bestPos;
-        int len = m.bestLen;
-        while (len < j && a[len] == b[len])
-            ++len;
-        m.bestLen = len;
-        if (len < j) {
+        if (bestPos >= curPos)
+            bestPos -= WINDOW_SIZE;
+        bestLen = MatchLength(text + curPos, text + bestPos, bestLen, j);
+        if (bestLen < j) {
+            m.bestLen = bestLen;
+            m.bestPos = bestPos;
             SplitNode(m, r);
             return;
         }
-        if (m.bestLen >= MAX_MATCH)
+        if (bestLen >= MAX_MATCH)
             break;
-        m.nodePosition[r] = static_cast<uint16_t>(m.curPos);
+        m.node[r].nodePosition = static_cast<uint16_t>(curPos);
         q = r;
-        int c = text[m.curPos + m.bestLen];
+        int c = text[curPos + bestLen];
         r = FindChild(m, q, c);
         if (r == 0) {
-            LinkChild(m, q, c, m.curPos);
+            m.bestLen = bestLen;
+            m.bestPos = bestPos;
+            LinkChild(m, q, c, curPos);
             return;
         }
-        ++m.bestLen;
+        ++bestLen;
     }
+    m.bestLen = bestLen;
+    m.bestPos = bestPos;
 
     // A full-length match: curPos takes the place of leaf r, which forwards to it.
-    ReplaceInList(m, r, m.curPos);
-    m.link[m.curPos].parent = static_cast<uint16_t>(q);
+    ReplaceInList(m, r, curPos);
+    m.link[curPos].parent = static_cast<uint16_t>(q);
     m.link[r].parent = 0;
-    m.link[r].next = static_cast<uint16_t>(m.curPos);
+    m.link[r].next = static_cast<uint16_t>(curPos);
 }
 
 // Drops the leaf about to leave the window (it has the number curPos), and its parent when
-// that is left with a single child.
-void RemovePosition(MatchFinder &m) {
+// that is left with a single child. Inlined into AdvancePosition, like InsertPosition.
+[[gnu::always_inline]] inline void RemovePosition(MatchFinder &m) {
     int leaf = m.curPos;
     if (m.link[leaf].parent == 0)
         return;
     Unlink(m, leaf);
     int r = m.link[leaf].parent;
     m.link[leaf].parent = 0;
-    if (r >= ROOT_BASE || --m.nodeChildCount[r] > 1)
+    if (r >= ROOT_BASE || --m.node[r].nodeChildCount > 1)
         return;
-    int t = m.nodePosition[r];
+    int t = m.node[r].nodePosition;
     if (t >= m.curPos)
         t -= WINDOW_SIZE;
-    int s = FindChild(m, r, m.textBuffer[t + m.nodeLevel[r]]);
+    int s = FindChild(m, r, m.textBuffer[t + m.node[r].nodeLevel]);
     CutClimbPath(m, r);
     Unlink(m, s);
     ReplaceInList(m, r, s);
@@ -256,7 +301,7 @@ inline void ClampBestLen(MatchFinder &m) {
 
 void InitMatchFinder(MatchFinder &m) {
     for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i)
-        m.nodeLevel[i] = 1;
+        m.node[i].nodeLevel = 1;
     for (int i = ROOT_BASE; i < NODE_COUNT; ++i)
         m.link[i].parent = 0;
     for (int i = 1; i < WINDOW_SIZE - 1; ++i)
