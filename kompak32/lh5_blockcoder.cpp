@@ -58,7 +58,9 @@ static inline void PutByte(BlockCoder &coder, unsigned byte) {
         SendOutput(coder);
 }
 
-void WriteBits(BlockCoder &coder, unsigned n, unsigned x) {
+// WriteBits for up to 24 bits, inlined where codes are written one after another (the
+// block's items, the code-length tables).
+static inline void PutBits(BlockCoder &coder, unsigned n, unsigned x) {
     x &= (1u << n) - 1; // only the low n bits take part
     if (n < coder.freeBits) {
         coder.freeBits -= n;
@@ -67,14 +69,16 @@ void WriteBits(BlockCoder &coder, unsigned n, unsigned x) {
     }
     n -= coder.freeBits;
     PutByte(coder, (coder.pending | (x >> n)) & 0xFF);
-    if (n < 8) {
-        coder.freeBits = 8 - n;
-        coder.pending = (x << coder.freeBits) & 0xFF;
-    } else {
-        PutByte(coder, (x >> (n - 8)) & 0xFF);
-        coder.freeBits = 16 - n;
-        coder.pending = (x << coder.freeBits) & 0xFF;
+    while (n >= 8) {
+        n -= 8;
+        PutByte(coder, (x >> n) & 0xFF);
     }
+    coder.freeBits = 8 - n;
+    coder.pending = (x << coder.freeBits) & 0xFF;
+}
+
+void WriteBits(BlockCoder &coder, unsigned n, unsigned x) {
+    PutBits(coder, n, x);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -237,12 +241,12 @@ static void CountLengthCodes(BlockCoder &coder) {
 }
 
 static inline void WriteAuxCode(BlockCoder &coder, unsigned symbol) {
-    WriteBits(coder, coder.auxLength[symbol], coder.auxCode[symbol]);
+    PutBits(coder, coder.auxLength[symbol], coder.auxCode[symbol]);
 }
 
 static void WriteCharLengths(BlockCoder &coder) {
     unsigned m = UsedCharLengths(coder);
-    WriteBits(coder, 9, m);
+    PutBits(coder, 9, m);
     unsigned i = 0;
     while (i < m) {
         unsigned len = coder.charLength[i++];
@@ -260,14 +264,14 @@ static void WriteCharLengths(BlockCoder &coder) {
                 WriteAuxCode(coder, 0);
         } else if (run <= 18) {
             WriteAuxCode(coder, 1);
-            WriteBits(coder, 4, run - 3);
+            PutBits(coder, 4, run - 3);
         } else if (run == 19) {
             WriteAuxCode(coder, 0);
             WriteAuxCode(coder, 1);
-            WriteBits(coder, 4, 15);
+            PutBits(coder, 4, 15);
         } else {
             WriteAuxCode(coder, 2);
-            WriteBits(coder, 9, run - 20);
+            PutBits(coder, 9, run - 20);
         }
     }
 }
@@ -278,18 +282,18 @@ static void WriteCharLengths(BlockCoder &coder) {
 static void WriteAuxLengths(BlockCoder &coder, unsigned n, unsigned fieldBits, unsigned special) {
     while (n > 0 && coder.auxLength[n - 1] == 0)
         --n;
-    WriteBits(coder, fieldBits, n);
+    PutBits(coder, fieldBits, n);
     unsigned i = 0;
     while (i < n) {
         unsigned len = coder.auxLength[i++];
         if (len <= 6)
-            WriteBits(coder, 3, len);
+            PutBits(coder, 3, len);
         else
-            WriteBits(coder, len - 3, (1u << (len - 3)) - 2);
+            PutBits(coder, len - 3, (1u << (len - 3)) - 2);
         if (i == special) {
             while (i < 6 && coder.auxLength[i] == 0)
                 ++i;
-            WriteBits(coder, 2, i - 3);
+            PutBits(coder, 2, i - 3);
         }
     }
 }
@@ -301,7 +305,7 @@ void FlushBlock(BlockCoder &coder) {
     unsigned root = BuildHuffmanCode(coder, CHAR_SYMBOLS, coder.charFreq, coder.charLength,
                                      coder.charCode);
     unsigned count = coder.charFreq[root];
-    WriteBits(coder, 16, count);
+    PutBits(coder, 16, count);
     if (root >= CHAR_SYMBOLS) {
         CountLengthCodes(coder);
         unsigned r2 = BuildHuffmanCode(coder, LENGTH_CODE_SYMBOLS, coder.lengthCodeFreq,
@@ -309,23 +313,23 @@ void FlushBlock(BlockCoder &coder) {
         if (r2 >= LENGTH_CODE_SYMBOLS) {
             WriteAuxLengths(coder, LENGTH_CODE_SYMBOLS, 5, 3);
         } else {
-            WriteBits(coder, 5, 0);
-            WriteBits(coder, 5, r2);
+            PutBits(coder, 5, 0);
+            PutBits(coder, 5, r2);
         }
         WriteCharLengths(coder);
     } else {
-        WriteBits(coder, 5, 0);
-        WriteBits(coder, 5, 0);
-        WriteBits(coder, 9, 0);
-        WriteBits(coder, 9, root);
+        PutBits(coder, 5, 0);
+        PutBits(coder, 5, 0);
+        PutBits(coder, 9, 0);
+        PutBits(coder, 9, root);
     }
     unsigned r3 = BuildHuffmanCode(coder, POSITION_SYMBOLS, coder.positionFreq, coder.auxLength,
                                    coder.auxCode);
     if (r3 >= POSITION_SYMBOLS) {
         WriteAuxLengths(coder, POSITION_SYMBOLS, 4, 0);
     } else {
-        WriteBits(coder, 4, 0);
-        WriteBits(coder, 4, r3);
+        PutBits(coder, 4, 0);
+        PutBits(coder, 4, r3);
     }
 
     const uint8_t *buffer = coder.blockBuffer.get();
@@ -340,14 +344,14 @@ void FlushBlock(BlockCoder &coder) {
             unsigned c = buffer[pos] + 256u;
             unsigned p = (static_cast<unsigned>(buffer[pos + 1]) << 8) | buffer[pos + 2];
             pos += 3;
-            WriteBits(coder, coder.charLength[c], coder.charCode[c]);
+            PutBits(coder, coder.charLength[c], coder.charCode[c]);
             unsigned k = PositionSymbol(p);
-            WriteBits(coder, coder.auxLength[k], coder.auxCode[k]);
+            PutBits(coder, coder.auxLength[k], coder.auxCode[k]);
             if (k > 1)
-                WriteBits(coder, k - 1, p);
+                PutBits(coder, k - 1, p);
         } else {
             unsigned c = buffer[pos++];
-            WriteBits(coder, coder.charLength[c], coder.charCode[c]);
+            PutBits(coder, coder.charLength[c], coder.charCode[c]);
         }
     }
     std::fill(coder.charFreq, coder.charFreq + CHAR_SYMBOLS, 0);
@@ -394,7 +398,7 @@ void EmitItem(BlockCoder &coder, unsigned c, unsigned p) {
 void FinishBlockOutput(BlockCoder &coder) {
     if (!coder.storeInstead) {
         FlushBlock(coder);
-        WriteBits(coder, 7, 0);
+        PutBits(coder, 7, 0);
     }
     if (coder.storeInstead)
         coder.outFill = 0;
