@@ -72,8 +72,9 @@ inline int Slot(int q, int c) {
 }
 
 inline bool OnClimbPath(const MatchFinder &m, int t) {
+    // Both tests without a branch between them (climbPath has room for any index).
     int i = m.pathIndex[t];
-    return i < m.climbLength && m.climbPath[i] == t;
+    return (i < m.climbLength) & (m.climbPath[i] == t);
 }
 
 // Internal node t gets a new parent or leaves the tree: the chain ends above it.
