@@ -71,6 +71,10 @@ inline int Slot(int q, int c) {
     return SLOT_BASE + ((((static_cast<uint32_t>(q) * 0x9E3779B1u) >> 17) + c) & (SLOT_COUNT - 1));
 }
 
+// AdvancePosition and the procedures it calls run once per input byte. They are forced
+// inline ([[gnu::always_inline]]) into the compression driver: as calls, saving and
+// restoring registers cost more than some of them do.
+
 inline bool OnClimbPath(const MatchFinder &m, int t) {
     // Both tests without a branch between them (climbPath has room for any index).
     int i = m.pathIndex[t];
@@ -121,7 +125,7 @@ void Unlink(MatchFinder &m, int r) {
 
 // Inserts an internal node above `old` at depth bestLen, where the string at curPos leaves
 // the one at bestPos.
-void SplitNode(MatchFinder &m, int old) {
+[[gnu::always_inline]] inline void SplitNode(MatchFinder &m, int old) {
     if (old < ROOT_BASE)
         CutClimbPath(m, old); // old gets a new parent
     int n = m.freeNode;
@@ -137,7 +141,7 @@ void SplitNode(MatchFinder &m, int old) {
 
 // Sets nodePosition = curPos for node q and all its internal ancestors. Climbs only until
 // it meets the chain of the last climb, which it then keeps above that node.
-void SetPositionUpward(MatchFinder &m, int q) {
+[[gnu::always_inline]] inline void SetPositionUpward(MatchFinder &m, int q) {
     uint16_t fresh[MAX_MATCH]; // levels rise strictly upward: at most 254 internal ancestors
     int n = 0;
     int t = q;
@@ -182,8 +186,7 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
 }
 
 // Finds the longest earlier match for the string at curPos (bestPos, bestLen) and enters
-// curPos as a leaf. Runs once per input byte: it is inlined into AdvancePosition, and keeps
-// curPos, bestLen and bestPos in locals (stores to the 8-bit arrays would otherwise force
+// curPos as a leaf. Keeps curPos, bestLen and bestPos in locals (stores to the 8-bit arrays would otherwise force
 // the compiler to reload them from the record after every write).
 [[gnu::always_inline]] inline void InsertPosition(MatchFinder &m) {
     const uint8_t *text = m.textBuffer;
@@ -259,7 +262,7 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
 }
 
 // Drops the leaf about to leave the window (it has the number curPos), and its parent when
-// that is left with a single child. Inlined into AdvancePosition, like InsertPosition.
+// that is left with a single child.
 [[gnu::always_inline]] inline void RemovePosition(MatchFinder &m) {
     int leaf = m.curPos;
     if (m.link[leaf].parent == 0)
@@ -282,7 +285,7 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
     m.freeNode = r;
 }
 
-void AdvancePosition(MatchFinder &m) {
+[[gnu::always_inline]] inline void AdvancePosition(MatchFinder &m) {
     --m.bytesAhead;
     if (++m.curPos == NODE_COUNT) {
         // Slide: the last 8,192 coded bytes and the 256 look-ahead bytes move to the front;
