@@ -186,8 +186,8 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
 }
 
 // Finds the longest earlier match for the string at curPos (bestPos, bestLen) and enters
-// curPos as a leaf. Keeps curPos, bestLen and bestPos in locals (stores to the 8-bit arrays would otherwise force
-// the compiler to reload them from the record after every write).
+// curPos as a leaf. Keeps curPos, bestLen and bestPos in locals: stores to the 8-bit
+// arrays would otherwise force the compiler to reload them from the record after each.
 [[gnu::always_inline]] inline void InsertPosition(MatchFinder &m) {
     const uint8_t *text = m.textBuffer;
     const int curPos = m.curPos;
