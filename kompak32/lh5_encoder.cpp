@@ -13,13 +13,13 @@ namespace {
 // Node numbers: 0 is "none" (and the FindChild sentinel), 1-8,191 internal nodes,
 // 8,192 + b the root of strings beginning with byte b, 8,192-16,383 leaves (a leaf is the
 // text position of its string). Roots are only parents and leaves only children, so the
-// shared range is unambiguous. Child lists hang off hash slots 16,384-49,151.
+// shared range is unambiguous. Child lists hang off hash slots 16,384-65,535.
 constexpr int ROOT_BASE = WINDOW_SIZE;                         // 8,192
 constexpr int NODE_COUNT = 2 * WINDOW_SIZE;                    // 16,384
 constexpr int INTERNAL_COUNT = WINDOW_SIZE + 256;              // internal nodes and roots
 constexpr int SLOT_BASE = NODE_COUNT;                          // 16,384
-constexpr int SLOT_COUNT = 32768;                              // a power of two
-constexpr int NEXT_COUNT = SLOT_BASE + SLOT_COUNT;             // 49,152: fits 16-bit links
+constexpr int SLOT_COUNT = 49152;                              // all the 16-bit range leaves
+constexpr int NEXT_COUNT = SLOT_BASE + SLOT_COUNT;             // 65,536: fits 16-bit links
 constexpr int TEXT_SIZE = 2 * WINDOW_SIZE + MAX_MATCH;         // 16,640
 constexpr int FIRST_READ = WINDOW_SIZE + MAX_MATCH;            // 8,448
 constexpr int TEXT_PADDING = 8; // zeros behind the text for MatchLength's 8-byte reads
@@ -65,10 +65,16 @@ struct MatchFinder {
 // other parents; FindChild tells them apart by their parent link. For one q, the 256 bytes
 // get 256 different slots, so a list holds at most one child of each parent and the hash
 // decides only how long the walks are, never which child is found. A multiplicative hash
-// of q spreads the parents' ranges over twice as many slots as there are nodes: shorter
-// walks than the plain q + 16 * c, whose lists for frequent byte pairs grew long.
+// of q spreads the parents' ranges over three times as many slots as there are nodes:
+// shorter walks than the plain q + 16 * c, whose lists for frequent byte pairs grew long.
+// The 256 slots of q start at h(q) in 0..49,151 and wrap around the end of the table.
 inline int Slot(int q, int c) {
-    return SLOT_BASE + ((((static_cast<uint32_t>(q) * 0x9E3779B1u) >> 17) + c) & (SLOT_COUNT - 1));
+    uint32_t h = static_cast<uint32_t>(
+        (static_cast<uint64_t>(static_cast<uint32_t>(q) * 0x9E3779B1u) * SLOT_COUNT) >> 32);
+    uint32_t slot = h + static_cast<uint32_t>(c);
+    if (slot >= SLOT_COUNT)
+        slot -= SLOT_COUNT;
+    return SLOT_BASE + static_cast<int>(slot);
 }
 
 // AdvancePosition and the procedures it calls run once per input byte. They are forced
