@@ -77,7 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
 
     FILE *f = std::fopen(input.c_str(), "wb");
     Check(f != nullptr, "cannot write the input file");
-    Check(std::fwrite(original.data(), 1, original.size(), f) == original.size(), "short write");
+    // An empty vector may have no data pointer, which fwrite must not be given.
+    Check(original.empty() || std::fwrite(original.data(), 1, original.size(), f) == original.size(),
+          "short write");
     std::fclose(f);
 
     std::string path = archive;
