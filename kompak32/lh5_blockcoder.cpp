@@ -371,29 +371,6 @@ void StartBlockOutput(BlockCoder &coder) {
     coder.pending = 0;
 }
 
-void EmitItem(BlockCoder &coder, unsigned c, unsigned p) {
-    uint8_t *buffer = coder.blockBuffer.get();
-    coder.flagMask >>= 1;
-    if (coder.flagMask == 0) {
-        coder.flagMask = 0x80;
-        if (coder.fill >= BLOCK_FLUSH_FILL) {
-            FlushBlock(coder);
-            if (coder.storeInstead)
-                return;
-            coder.fill = 0;
-        }
-        coder.flagIndex = coder.fill;
-        buffer[coder.fill++] = 0;
-    }
-    buffer[coder.fill++] = static_cast<uint8_t>(c);
-    ++coder.charFreq[c];
-    if (c >= 256) {
-        buffer[coder.flagIndex] = static_cast<uint8_t>(buffer[coder.flagIndex] | coder.flagMask);
-        buffer[coder.fill++] = static_cast<uint8_t>(p >> 8);
-        buffer[coder.fill++] = static_cast<uint8_t>(p);
-        ++coder.positionFreq[PositionSymbol(p)];
-    }
-}
 
 void FinishBlockOutput(BlockCoder &coder) {
     if (!coder.storeInstead) {

@@ -68,9 +68,6 @@ void ResetBlockCoder(BlockCoder &coder, OutputSinkFn sink, void *sinkContext);
 // Allocates the block buffer; raises "Out of memory." when it cannot.
 void StartBlockOutput(BlockCoder &coder);
 
-// Buffers one item: c < 256 is a literal, 256-509 a match of length c - 253 at distance p
-// (0-8191, meaning p + 1 bytes back). Flushes a full block first.
-void EmitItem(BlockCoder &coder, unsigned c, unsigned p);
 
 // Writes the buffered items as the last block and completes the last byte with zero bits
 // (unless compression was abandoned), hands remaining bytes to the sink, frees the buffer.
@@ -97,4 +94,31 @@ unsigned BuildHuffmanCode(BlockCoder &coder, unsigned n, uint32_t *freq, uint8_t
 // Number of significant bits of a distance: its position symbol.
 inline unsigned PositionSymbol(unsigned p) {
     return p == 0 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(p));
+}
+
+// Buffers one item: c < 256 is a literal, 256-509 a match of length c - 253 at distance p
+// (0-8191, meaning p + 1 bytes back). Flushes a full block first. Defined here so that the
+// encoder, which hands over one item per literal or match, gets it inline.
+inline void EmitItem(BlockCoder &coder, unsigned c, unsigned p) {
+    uint8_t *buffer = coder.blockBuffer.get();
+    coder.flagMask >>= 1;
+    if (coder.flagMask == 0) {
+        coder.flagMask = 0x80;
+        if (coder.fill >= BLOCK_FLUSH_FILL) {
+            FlushBlock(coder);
+            if (coder.storeInstead)
+                return;
+            coder.fill = 0;
+        }
+        coder.flagIndex = coder.fill;
+        buffer[coder.fill++] = 0;
+    }
+    buffer[coder.fill++] = static_cast<uint8_t>(c);
+    ++coder.charFreq[c];
+    if (c >= 256) {
+        buffer[coder.flagIndex] = static_cast<uint8_t>(buffer[coder.flagIndex] | coder.flagMask);
+        buffer[coder.fill++] = static_cast<uint8_t>(p >> 8);
+        buffer[coder.fill++] = static_cast<uint8_t>(p);
+        ++coder.positionFreq[PositionSymbol(p)];
+    }
 }
