@@ -332,6 +332,35 @@ void FlushBlock(BlockCoder &coder) {
         PutBits(coder, 4, r3);
     }
 
+    // The items' codes collect in a 64-bit register (the newest bits at the low end) and
+    // go out 32 bits at a time; what is left goes back into pending/freeBits at the end.
+    // bytesRead does not change during a block, so the bytes written and the point where
+    // storeInstead is set are the same as with one PutBits per code.
+    uint64_t bits = coder.pending >> coder.freeBits;
+    unsigned bitCount = 8 - coder.freeBits;
+    auto put = [&](unsigned n, unsigned x) {
+        bits = (bits << n) | (x & ((1u << n) - 1));
+        bitCount += n;
+        if (bitCount < 32)
+            return;
+        bitCount -= 32;
+        uint32_t word = static_cast<uint32_t>(bits >> bitCount);
+        // Four bytes at once when all four may be written and fit the output buffer;
+        // otherwise one by one, so that the give-up rule stops at the right byte.
+        if (!coder.storeInstead && coder.bytesWritten < coder.bytesRead &&
+            coder.bytesRead - coder.bytesWritten >= 4 && coder.outFill + 4 < OUTPUT_BUFFER_SIZE) {
+            uint8_t *out = coder.outBuffer + coder.outFill;
+            out[0] = static_cast<uint8_t>(word >> 24);
+            out[1] = static_cast<uint8_t>(word >> 16);
+            out[2] = static_cast<uint8_t>(word >> 8);
+            out[3] = static_cast<uint8_t>(word);
+            coder.outFill += 4;
+            coder.bytesWritten += 4;
+        } else {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                PutByte(coder, (word >> shift) & 0xFF);
+        }
+    };
     const uint8_t *buffer = coder.blockBuffer.get();
     std::size_t pos = 0;
     unsigned flags = 0;
@@ -344,16 +373,22 @@ void FlushBlock(BlockCoder &coder) {
             unsigned c = buffer[pos] + 256u;
             unsigned p = (static_cast<unsigned>(buffer[pos + 1]) << 8) | buffer[pos + 2];
             pos += 3;
-            PutBits(coder, coder.charLength[c], coder.charCode[c]);
+            put(coder.charLength[c], coder.charCode[c]);
             unsigned k = PositionSymbol(p);
-            PutBits(coder, coder.auxLength[k], coder.auxCode[k]);
+            put(coder.auxLength[k], coder.auxCode[k]);
             if (k > 1)
-                PutBits(coder, k - 1, p);
+                put(k - 1, p);
         } else {
             unsigned c = buffer[pos++];
-            PutBits(coder, coder.charLength[c], coder.charCode[c]);
+            put(coder.charLength[c], coder.charCode[c]);
         }
     }
+    while (bitCount >= 8) {
+        bitCount -= 8;
+        PutByte(coder, static_cast<unsigned>(bits >> bitCount) & 0xFF);
+    }
+    coder.freeBits = 8 - bitCount;
+    coder.pending = static_cast<unsigned>(bits << coder.freeBits) & 0xFF;
     std::fill(coder.charFreq, coder.charFreq + CHAR_SYMBOLS, 0);
     std::fill(coder.positionFreq, coder.positionFreq + POSITION_SYMBOLS, 0);
 }

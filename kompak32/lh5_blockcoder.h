@@ -97,9 +97,14 @@ inline unsigned PositionSymbol(unsigned p) {
 }
 
 // Buffers one item: c < 256 is a literal, 256-509 a match of length c - 253 at distance p
-// (0-8191, meaning p + 1 bytes back). Flushes a full block first. Defined here so that the
-// encoder, which hands over one item per literal or match, gets it inline.
+// (0-8191, meaning p + 1 bytes back). Flushes a full block first. Does nothing once
+// storeInstead is set. Defined here so that the encoder, which hands over one item per
+// literal or match, gets it inline.
 inline void EmitItem(BlockCoder &coder, unsigned c, unsigned p) {
+    // Once compression is abandoned the buffer is not emptied any more: further items are
+    // dropped instead of being written past its end.
+    if (coder.storeInstead)
+        return;
     uint8_t *buffer = coder.blockBuffer.get();
     coder.flagMask >>= 1;
     if (coder.flagMask == 0) {

@@ -125,6 +125,50 @@ TEST(WriteBits, OutputMayEqualButNotExceedTheInputRead) {
     EXPECT_EQ(coder.outFill, 2u);
 }
 
+// A block's codes are written several bytes at a time; the give-up rule must still stop
+// at exactly the byte that would reach the input read, also around the output buffer's
+// hand-over to the sink.
+TEST(BlockCoder, BlockOutputStopsAtTheInputReadWhereverThatFalls) {
+    std::vector<Item> items;
+    uint32_t x = 12345;
+    for (int i = 0; i < 12000; ++i) {
+        x = x * 1103515245u + 12345u;
+        if (i % 5 == 4)
+            items.push_back(Match(3 + (x >> 16) % 200, (x >> 8) % 8000));
+        else
+            items.push_back(Literal(static_cast<uint8_t>(x >> 24)));
+    }
+    // Runs the block with the given input count; returns every byte accepted, in order.
+    auto run = [&](BlockCoder &coder, uint32_t bytesRead) {
+        static MemorySink sink;
+        sink.bytes.clear();
+        ResetBlockCoder(coder, SinkToMemory, &sink);
+        coder.bytesRead = bytesRead;
+        StartBlockOutput(coder);
+        for (const Item &item : items)
+            EmitItem(coder, item.symbol, item.distance);
+        FlushBlock(coder);
+        std::vector<uint8_t> out = sink.bytes;
+        out.insert(out.end(), coder.outBuffer, coder.outBuffer + coder.outFill);
+        return out;
+    };
+    static BlockCoder coder;
+    std::vector<uint8_t> full = run(coder, 0xFFFFFFF0u);
+    ASSERT_FALSE(coder.storeInstead);
+    const uint32_t length = static_cast<uint32_t>(full.size());
+    ASSERT_GT(length, OUTPUT_BUFFER_SIZE + 100);
+    ASSERT_EQ(coder.bytesWritten, length);
+    for (uint32_t limit : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 101u, 8189u, 8190u, 8191u, 8192u,
+                           8193u, 8194u, 8196u, length - 5, length - 1, length, length + 1}) {
+        SCOPED_TRACE(limit);
+        std::vector<uint8_t> out = run(coder, limit);
+        uint32_t expected = std::min(limit, length);
+        EXPECT_EQ(coder.storeInstead, limit < length);
+        EXPECT_EQ(coder.bytesWritten, expected);
+        EXPECT_EQ(out, std::vector<uint8_t>(full.begin(), full.begin() + expected));
+    }
+}
+
 TEST(BlockCoder, SingleSymbolBlockSendsTheSymbolIn9BitsAndNoCodes) {
     std::vector<Item> items(3, Literal('A'));
     std::vector<uint8_t> coded = CodeItems(items);
