@@ -67,14 +67,12 @@ struct MatchFinder {
 // decides only how long the walks are, never which child is found. A multiplicative hash
 // of q spreads the parents' ranges over three times as many slots as there are nodes:
 // shorter walks than the plain q + 16 * c, whose lists for frequent byte pairs grew long.
-// The 256 slots of q start at h(q) in 0..49,151 and wrap around the end of the table.
+// The 256 slots of q start at h(q) in 0..48,895, so they end inside the table without
+// wrapping around (no compare and subtract per lookup).
 inline int Slot(int q, int c) {
     uint32_t h = static_cast<uint32_t>(
-        (static_cast<uint64_t>(static_cast<uint32_t>(q) * 0x9E3779B1u) * SLOT_COUNT) >> 32);
-    uint32_t slot = h + static_cast<uint32_t>(c);
-    if (slot >= SLOT_COUNT)
-        slot -= SLOT_COUNT;
-    return SLOT_BASE + static_cast<int>(slot);
+        (static_cast<uint64_t>(static_cast<uint32_t>(q) * 0x9E3779B1u) * (SLOT_COUNT - 255)) >> 32);
+    return SLOT_BASE + static_cast<int>(h) + c;
 }
 
 // AdvancePosition and the procedures it calls run once per input byte. They are forced
