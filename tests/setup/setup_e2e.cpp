@@ -129,24 +129,24 @@ struct BoxSearch {
   DWORD pid;
   const std::string* caption;
   const std::string* text;
-  MessageBoxInfo* info;
-  bool found;
+  HWND found;
 };
 
+// Window texts of another process's top-level windows and static controls are read from the
+// server (GetWindowTextA), so the search sends the program nothing while its windows come and
+// go; only a box that has stood still is read in full.
 BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
   BoxSearch& search = *reinterpret_cast<BoxSearch*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != search.pid || !IsWindowVisible(window) || WindowClass(window) != "#32770") return TRUE;
-  // GetWindowTextA reads another process's caption without sending it a message, which a
-  // window in the middle of being destroyed might not survive.
-  char caption[256] = "";
-  GetWindowTextA(window, caption, sizeof caption);
-  if (*search.caption != caption) return TRUE;
-  MessageBoxInfo info;
-  if (!ReadMessageBox(window, &info) || info.caption != *search.caption || info.text != *search.text) return TRUE;
-  *search.info = info;
-  search.found = true;
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  if (*search.caption != text) return TRUE;
+  HWND message = GetDlgItem(window, 0xFFFF);
+  text[0] = '\0';
+  if (!message || (GetWindowTextA(message, text, sizeof text), *search.text != text)) return TRUE;
+  search.found = window;
   return FALSE;
 }
 
@@ -154,13 +154,23 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
 
 ::testing::AssertionResult WaitForBoxWithText(UiProcess& proc, const std::string& caption, const std::string& text,
                                               MessageBoxInfo* info) {
-  BoxSearch search = {proc.pid, &caption, &text, info, false};
-  return WaitUntil(
+  BoxSearch search = {proc.pid, &caption, &text, nullptr};
+  HWND candidate = nullptr;
+  DWORD seenSince = 0;
+  ::testing::AssertionResult found = WaitUntil(
       [&] {
+        search.found = nullptr;
         EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        if (search.found != candidate) {
+          candidate = search.found;
+          seenSince = GetTickCount();
+          return false;
+        }
+        return candidate != nullptr && GetTickCount() - seenSince >= 150;
       },
       "message box \"" + caption + "\" saying \"" + text + "\"");
+  if (!found) return found;
+  return ReadMessageBox(candidate, info);
 }
 
 ::testing::AssertionResult ExpectBox(UiProcess& proc, const std::string& text, const std::string& caption,
