@@ -22,6 +22,7 @@ constexpr int SLOT_COUNT = 49152;                              // all the 16-bit
 constexpr int NEXT_COUNT = SLOT_BASE + SLOT_COUNT;             // 65,536: fits 16-bit links
 constexpr int TEXT_SIZE = 2 * WINDOW_SIZE + MAX_MATCH;         // 16,640
 constexpr int FIRST_READ = WINDOW_SIZE + MAX_MATCH;            // 8,448
+constexpr int SHORT_CLIMB = 8; // ancestors SetPositionUpward sets without the climb chain
 constexpr int TEXT_PADDING = 8; // zeros behind the text for MatchLength's 8-byte reads
 
 // A stored position >= curPos lies in the previous half of the window and stands for that
@@ -49,7 +50,7 @@ struct MatchFinder {
     int curPos, bestPos, bestLen, bytesAhead;
 
     // A chain of internal nodes from a child of a root downward (climbPath[i + 1] is a
-    // child of climbPath[i]), the path of the last climb: inside long matches the next
+    // child of climbPath[i]), the path of the last long climb: inside long matches the next
     // climb runs up the same nodes, which are then found here instead of by chasing parent
     // links. pathIndex[t] is t's index when t is on the chain.
     uint16_t climbPath[MAX_MATCH];
@@ -143,12 +144,22 @@ void Unlink(MatchFinder &m, int r) {
     LinkChild(m, n, m.textBuffer[m.curPos + m.bestLen], m.curPos);
 }
 
-// Sets nodePosition = curPos for node q and all its internal ancestors. Climbs only until
-// it meets the chain of the last climb, which it then keeps above that node.
+// Sets nodePosition = curPos for node q and all its internal ancestors. Most nodes have
+// only a few ancestors: up to SHORT_CLIMB of them are set straight from the parent links,
+// with no bookkeeping. Above those (deep trees, as in long runs of one byte) it climbs only
+// until it meets the chain of the last such climb, which it then keeps above that node:
+// the positions along the chain are then stores from an array, not a chase of parent links.
 [[gnu::always_inline]] inline void SetPositionUpward(MatchFinder &m, int q) {
+    const uint16_t pos = static_cast<uint16_t>(m.curPos);
+    int t = q;
+    for (int k = 0; k < SHORT_CLIMB; ++k) {
+        if (t >= ROOT_BASE)
+            return;
+        m.node[t].nodePosition = pos;
+        t = m.link[t].parent;
+    }
     uint16_t fresh[MAX_MATCH]; // levels rise strictly upward: at most 254 internal ancestors
     int n = 0;
-    int t = q;
     while (t < ROOT_BASE && !OnClimbPath(m, t)) {
         fresh[n++] = static_cast<uint16_t>(t);
         t = m.link[t].parent;
@@ -160,7 +171,6 @@ void Unlink(MatchFinder &m, int r) {
         m.climbPath[length++] = static_cast<uint16_t>(node);
     }
     m.climbLength = length;
-    const uint16_t pos = static_cast<uint16_t>(m.curPos);
     for (int i = 0; i < length; ++i)
         m.node[m.climbPath[i]].nodePosition = pos;
 }
