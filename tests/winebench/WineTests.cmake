@@ -10,6 +10,10 @@
 #   PREFIX   "sp4": run in the prefix variant whose default version is NT 3.51
 #            "Service Pack 4" (needed for PERSONALITY_NT351SP4)
 #   TIMEOUT  seconds (default 300); winerun kills the program 20 s earlier and cleans up
+#
+# Every test program is a GoogleTest program. A Wine process can end abruptly with status 0
+# (an X error takes the process down through Xlib's default handler), which would count as a
+# pass: a run passes only when GoogleTest reached its summary without failures.
 set(WINEBENCH_DIR ${CMAKE_BINARY_DIR}/winebench CACHE INTERNAL "Wine bench directory")
 
 function(add_wine_test name target)
@@ -35,7 +39,9 @@ function(add_wine_test name target)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${W_TIMEOUT}
     ENVIRONMENT "WINEBENCH_DIR=${WINEBENCH_DIR};WINEBENCH_PREFIX=${W_PREFIX};WINERUN_TIMEOUT=${inner}"
-    LABELS wine)
+    LABELS wine
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]"
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   if(locks)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${locks}")
   endif()
