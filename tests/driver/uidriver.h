@@ -271,6 +271,11 @@ std::string ShotsDirectory();
 // Directory of the running test executable (no trailing backslash).
 std::string TestExeDirectory();
 
+// A path as the build passes it (a host path such as "/work/build/x.exe") in the form Windows
+// programs under the bench reach it: Wine maps the host's root directory to drive Z:.
+// Windows paths come back unchanged.
+std::string WinePathOfHostPath(std::string path);
+
 // Creates an empty private directory for one test below the bench's scratch area
 // (WINEBENCH_SCRATCH, else %TEMP%): "<scratch>\<suite>.<name>", emptied first.
 ::testing::AssertionResult MakeTestDirectory(std::string* path);

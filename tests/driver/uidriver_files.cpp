@@ -20,6 +20,13 @@ std::string TestExeDirectory() {
     return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
 }
 
+std::string WinePathOfHostPath(std::string path) {
+    if (path.empty() || path[0] != '/') return path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return "Z:" + path;
+}
+
 bool ReadOnlyFilesAreProtected() {
     static int protectedState = -1;
     if (protectedState >= 0) return protectedState == 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "setup/resources/resource_ids.h"
+#include "uidriver.h"
 
 namespace {
 
@@ -174,12 +175,6 @@ TEST_F(SetupResources, IconAndVersionInformation) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (argc > 1) {
-    SetupExePath = argv[1];
-    if (!SetupExePath.empty() && SetupExePath[0] == '/') {  // a host path: reach it through Z:
-      for (char& c : SetupExePath) if (c == '/') c = '\\';
-      SetupExePath = "Z:" + SetupExePath;
-    }
-  }
+  if (argc > 1) SetupExePath = WinePathOfHostPath(argv[1]);
   return RUN_ALL_TESTS();
 }

@@ -9,15 +9,7 @@
 #error "SETUP_EXE_HOST_PATH must name the built setup.exe"
 #endif
 
-std::string BuiltSetupExe() {
-  // The build passes the host path; Wine maps the host's root directory to drive Z:.
-  std::string path = SETUP_EXE_HOST_PATH;
-  if (!path.empty() && path[0] == '/') {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    path = "Z:" + path;
-  }
-  return path;
-}
+std::string BuiltSetupExe() { return WinePathOfHostPath(SETUP_EXE_HOST_PATH); }
 
 InstallScript SimpleScript(const std::string& title) {
   InstallScript script;
