@@ -23,6 +23,7 @@ constexpr int NEXT_COUNT = SLOT_BASE + SLOT_COUNT;             // 65,536: fits 1
 constexpr int TEXT_SIZE = 2 * WINDOW_SIZE + MAX_MATCH;         // 16,640
 constexpr int FIRST_READ = WINDOW_SIZE + MAX_MATCH;            // 8,448
 constexpr int SHORT_CLIMB = 8; // ancestors SetPositionUpward sets without the climb chain
+constexpr int BRANCHLESS_CLIMB = 4; // of those, the ones set with no test-and-branch
 constexpr int TEXT_PADDING = 8; // zeros behind the text for MatchLength's 8-byte reads
 
 // A stored position >= curPos lies in the previous half of the window and stands for that
@@ -146,13 +147,22 @@ void Unlink(MatchFinder &m, int r) {
 
 // Sets nodePosition = curPos for node q and all its internal ancestors. Most nodes have
 // only a few ancestors: up to SHORT_CLIMB of them are set straight from the parent links,
-// with no bookkeeping. Above those (deep trees, as in long runs of one byte) it climbs only
+// with no bookkeeping. The first BRANCHLESS_CLIMB steps run unconditionally and stay put
+// once they reach the root (whose nodePosition is never read): the number of ancestors
+// varies from byte to byte, and a loop exit there was a frequently mispredicted branch.
+// Above those (deep trees, as in long runs of one byte) it climbs only
 // until it meets the chain of the last such climb, which it then keeps above that node:
 // the positions along the chain are then stores from an array, not a chase of parent links.
 [[gnu::always_inline]] inline void SetPositionUpward(MatchFinder &m, int q) {
     const uint16_t pos = static_cast<uint16_t>(m.curPos);
     int t = q;
-    for (int k = 0; k < SHORT_CLIMB; ++k) {
+    for (int k = 0; k < BRANCHLESS_CLIMB; ++k) {
+        m.node[t].nodePosition = pos;
+        int up = m.link[t].parent;
+        int stay = -static_cast<int>(t >= ROOT_BASE); // all ones at a root
+        t = (t & stay) | (up & ~stay);
+    }
+    for (int k = BRANCHLESS_CLIMB; k < SHORT_CLIMB; ++k) {
         if (t >= ROOT_BASE)
             return;
         m.node[t].nodePosition = pos;
