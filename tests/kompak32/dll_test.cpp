@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hand_members.h"
 #include "kompak32.h"
 
 namespace {
@@ -100,34 +101,18 @@ std::string Text(std::size_t n)
     return s;
 }
 
-// One stored member laid out by hand, and the end mark.
+// One stored member laid out by hand (its CRC left 0: stored members are not checked), and
+// the end mark.
 std::string StoredArchive(const std::string &name, const std::string &data, uint16_t dosTime,
                           uint16_t dosDate)
 {
-    std::string h;
-    auto put = [&h](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            h += (char)(v >> (8 * i));
-    };
-    h += (char)(name.size() + 25);
-    h += '\0';
-    h += "-lh0-";
-    put((uint32_t)data.size(), 4);
-    put((uint32_t)data.size(), 4);
-    put(dosTime, 2);
-    put(dosDate, 2);
-    h += (char)0x20;
-    h += (char)1;
-    h += (char)name.size();
-    h += name;
-    put(0, 2); // stored members are not checked
-    h += (char)0x20;
-    put(0, 2);
-    unsigned sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i)
-        sum += (uint8_t)h[i];
-    h[1] = (char)sum;
-    return h + data + std::string(1, '\0');
+    fx::HandMember m;
+    m.name = name;
+    m.data.assign(data.begin(), data.end());
+    m.dosTime = dosTime;
+    m.dosDate = dosDate;
+    const fx::Bytes bytes = fx::ArchiveBytes({m});
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::vector<uint32_t> reports;

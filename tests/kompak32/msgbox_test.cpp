@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "hand_members.h"
 #include "uidriver.h"
 
 namespace {
@@ -37,43 +38,23 @@ struct Bits {
 
 uint16_t Crc16(const std::string &s)
 {
-    unsigned crc = 0;
-    for (unsigned char b : s) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return (uint16_t)crc;
+    return fx::ReferenceCrc16(fx::Bytes(s.begin(), s.end()));
 }
 
 // An archive of one -lh5- member with the given data, original size and CRC.
 std::string Lh5Archive(const std::string &name, const std::string &data, uint32_t original,
                        uint16_t crc)
 {
-    std::string h;
-    auto put = [&h](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            h += (char)(v >> (8 * i));
-    };
-    h += (char)(name.size() + 25);
-    h += '\0';
-    h += "-lh5-";
-    put((uint32_t)data.size(), 4);
-    put(original, 4);
-    put(0x6000, 2);
-    put(0x5A21, 2);
-    h += (char)0x20;
-    h += (char)1;
-    h += (char)name.size();
-    h += name;
-    put(crc, 2);
-    h += (char)0x20;
-    put(0, 2);
-    unsigned sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i)
-        sum += (uint8_t)h[i];
-    h[1] = (char)sum;
-    return h + data + std::string(1, '\0');
+    fx::HandMember m;
+    m.name = name;
+    m.method = "-lh5-";
+    m.data.assign(data.begin(), data.end());
+    m.originalSize = original;
+    m.dataCrc = crc;
+    m.dosTime = 0x6000;
+    m.dosDate = 0x5A21;
+    const fx::Bytes bytes = fx::ArchiveBytes({m});
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // 64 bytes of 'A' as one block whose only symbol is 'A'.
