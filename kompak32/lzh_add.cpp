@@ -27,20 +27,27 @@ struct AddJob {
     std::FILE *archive;
     uint32_t total;      // size from the directory entry, for progress
     uint16_t crc;        // CRC-16 of the bytes read so far
-    BlockCoder coder;    // also counts bytesRead and bytesWritten
+    uint32_t bytesRead;  // input read so far: the header's originalSize
+    bool atEnd;          // a read came up short: later reads return nothing
+    BlockCoder coder;    // counts bytesWritten, and the input its coding has reached
 };
 
 // Every read of the input: count it, report progress, fold it into the CRC. A read error
-// is not taken for the end of the file, and sizes beyond 32 bits are refused.
+// is not taken for the end of the file, and sizes beyond 32 bits are refused. The first
+// short read ends the input: a file that grows afterwards must not put bytes behind a
+// gap the encoder has already taken for the end.
 std::size_t ReadInput(void *context, uint8_t *buffer, std::size_t count) {
     auto *job = static_cast<AddJob *>(context);
+    if (job->atEnd)
+        return 0;
     std::size_t n = ReadBytes(job->input, buffer, count);
     if (n < count && std::ferror(job->input))
         RaiseLibraryError(TEXT_READ_FAILED);
-    if (n > UINT32_MAX - job->coder.bytesRead)
+    if (n > UINT32_MAX - job->bytesRead)
         RaiseLibraryError(TEXT_TOO_LARGE); // the file grew past what a header can record
-    job->coder.bytesRead += static_cast<uint32_t>(n);
-    ReportProgress(job->coder.bytesRead, job->total);
+    job->atEnd = n < count;
+    job->bytesRead += static_cast<uint32_t>(n);
+    ReportProgress(job->bytesRead, job->total);
     job->crc = Crc16Update(job->crc, buffer, n);
     return n;
 }
@@ -58,7 +65,8 @@ uint32_t StoreInput(AddJob &job, int32_t dataStart) {
         RaiseLibraryError(TEXT_READ_FAILED);
     std::clearerr(job.input);
     job.crc = 0;
-    job.coder.bytesRead = 0;
+    job.bytesRead = 0;
+    job.atEnd = false;
     job.coder.storeInstead = true;
     uint8_t piece[STORE_PIECE];
     uint32_t copied = 0;
@@ -164,12 +172,14 @@ extern "C" int LZH_CALL LZH_Add(ArchiveHandle *handle, char *path) {
         job->archive = archive;
         job->total = size;
         job->crc = 0;
+        job->bytesRead = 0;
+        job->atEnd = false;
         ResetBlockCoder(job->coder, WriteArchive, job.get());
 
         uint32_t compressedSize = 0;
         if (size > 0) {
             int32_t dataStart = headerPos + static_cast<int32_t>(headerBytes);
-            CompressLh5(job->coder, ReadInput, job.get());
+            CompressLh5(job->coder, ReadInput, job.get(), size);
             if (job->coder.storeInstead) {
                 DiscardBlockOutput(job->coder);
                 compressedSize = StoreInput(*job, dataStart);
@@ -182,7 +192,7 @@ extern "C" int LZH_CALL LZH_Add(ArchiveHandle *handle, char *path) {
         if (job->coder.storeInstead)
             header.method = METHOD_LH0;
         header.compressedSize = compressedSize;
-        header.originalSize = job->coder.bytesRead;
+        header.originalSize = job->bytesRead;
         header.dataCrc = job->crc;
 
         // The member's end must still be a 32-bit offset for the next reader.
