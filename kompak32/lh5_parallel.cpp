@@ -24,7 +24,9 @@ using namespace matchfinder;
 
 namespace {
 
-constexpr int RING_CHUNKS = 8;          // chunks of input and results held at once (power of two)
+constexpr int RING_CHUNKS = 16; // chunks of input and results held at once (power of two)
+constexpr int TAKE_WINDOW = 8;  // chunks from the first unsearched one that a searcher may take
+constexpr int RUN_GAP = 2;      // chunks left free behind the other searcher's when jumping
 constexpr std::size_t READ_PIECE = 8192;
 constexpr int64_t UNKNOWN_LENGTH = INT64_MAX;
 
@@ -170,22 +172,22 @@ bool IsFreeTask(const Pipeline &pl, int64_t task) {
 }
 
 // Chooses the next chunk for searcher s, or -1. The chunk right after its last one lets its
-// tree go on without refilling it. Otherwise it takes the first free chunk that is not the
-// one right after the other searcher's, so that both can go on from where they are, and
-// each refill is shared by a run of chunks; the first free one when there is no other.
+// tree go on without refilling it. Otherwise it takes the first free chunk that leaves the
+// two after the other searcher's free, so that both can go on for a while from where they
+// are and each refill is shared by a run of chunks; the first free one when there is no other.
 int64_t TakeTask(Pipeline &pl, Searcher &s, const Searcher &other) {
     int64_t task = -1;
     const int64_t go = s.next >> pl.chunkShift;
     if (s.next > 0 && (s.next & (pl.chunkSize - 1)) == 0 && IsFreeTask(pl, go)) {
         task = go;
     } else {
-        for (int i = 0; i < RING_CHUNKS; ++i) {
+        for (int i = 0; i < TAKE_WINDOW; ++i) {
             int64_t t = pl.readyTasks + i;
             if (!IsFreeTask(pl, t))
                 continue;
             if (task < 0)
                 task = t;
-            if (t != other.current + 1) {
+            if (t <= other.current || t > other.current + RUN_GAP) {
                 task = t;
                 break;
             }
