@@ -1,9 +1,12 @@
 // Encode benchmark: packs every file of a corpus directory into one archive with LZH_Add and
 // with jlha (the only -lh5- encoder among the peers), then unpacks this library's archive
 // with this library, lhasa, 7z and bsdtar. Prints throughput, size ratio and peak memory of
-// each from the same run, and the ratios against the peers.
+// each from the same run, and the ratios against the peers. The library's encoding is
+// measured twice: as it runs (two threads for larger files when there are two processors)
+// and held to one processor, where it runs in one thread; both archives must be the same.
 //
 //   encode_bench CORPUS_DIR [WORK_DIR] [--runs N]
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -84,6 +87,18 @@ void FreshDir(const std::string &dir) {
     fs::create_directories(dir);
 }
 
+std::vector<char> ReadAll(const std::string &path) {
+    std::vector<char> bytes;
+    if (std::FILE *f = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
 uint64_t TreeBytes(const std::string &dir) {
     uint64_t total = 0;
     for (const auto &e : fs::recursive_directory_iterator(dir))
@@ -106,6 +121,15 @@ int EncodeWithLibrary(const std::string &archive, const std::vector<std::string>
     }
     LZH_Close(handle);
     return failures == 0 ? 0 : 1;
+}
+
+// Holds the calling process to the one processor it runs on now.
+void UseOneProcessor() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    int cpu = sched_getcpu();
+    CPU_SET(cpu >= 0 ? cpu : 0, &set);
+    sched_setaffinity(0, sizeof set, &set);
 }
 
 std::string extractDir;
@@ -176,6 +200,16 @@ int main(int argc, char **argv) {
     char extra[96];
     std::snprintf(extra, sizeof extra, "archive %5.1f%% of input", 100.0 * oursSize / corpusBytes);
     Row("encode", "kompak32", encOurs, corpusBytes, extra);
+    const std::string oursOne = work + "/kompak32-one.lzh";
+    Measure encOne = RunChild(
+        [&] {
+            UseOneProcessor();
+            return EncodeWithLibrary(oursOne, files);
+        },
+        runs);
+    bool sameArchive = ReadAll(oursOne) == ReadAll(ours);
+    Row("encode", "kompak32", encOne, corpusBytes,
+        sameArchive ? "one processor, same archive" : "one processor, ARCHIVE DIFFERS");
 
     Measure encJlha;
     bool haveJlha = HaveTool("jlha");
@@ -237,11 +271,15 @@ int main(int argc, char **argv) {
 
     std::printf("\n");
     if (haveJlha && encJlha.ok)
+    {
         std::printf("encode throughput kompak32 / jlha:          %5.2fx (target >= 3)\n",
                     encJlha.seconds / encOurs.seconds);
+        std::printf("  held to one processor:                    %5.2fx\n",
+                    encJlha.seconds / encOne.seconds);
+    }
     if (fastestPeer < 1e30)
         std::printf("decode throughput kompak32 / fastest peer:  %5.2fx (%s; target >= 1.5)\n",
                     fastestPeer / decOurs.seconds, fastestName);
     fs::remove_all(work);
-    return encOurs.ok && decOurs.ok && complete ? 0 : 1;
+    return encOurs.ok && encOne.ok && sameArchive && decOurs.ok && complete ? 0 : 1;
 }

@@ -1,17 +1,22 @@
 // Round trip of the writing side: the input (taken as it is, or expanded from a recipe into
 // long repetitive data that exercises matches, replaced leaves and window slides) is added
 // with LZH_Add and extracted with LZH_Extract; the bytes must come back unchanged, the
-// member must not be larger than the file, and the archive must end at its end mark.
+// member must not be larger than the file, and the archive must end at its end mark. The
+// parallel match search, with chunks of 16 KB, must code the input exactly as the
+// sequential driver does.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kompak32.h"
+#include "lh5_encoder.h"
 
 namespace {
 
@@ -59,6 +64,40 @@ void Check(bool condition, const char *what) {
     }
 }
 
+struct MemoryInput {
+    const std::vector<uint8_t> *data;
+    std::size_t offset;
+};
+
+std::size_t ReadMemory(void *context, uint8_t *buffer, std::size_t count) {
+    auto *in = static_cast<MemoryInput *>(context);
+    std::size_t n = std::min(count, in->data->size() - in->offset);
+    if (n > 0)
+        std::memcpy(buffer, in->data->data() + in->offset, n);
+    in->offset += n;
+    return n;
+}
+
+void SinkToVector(void *context, const uint8_t *data, std::size_t count) {
+    auto *out = static_cast<std::vector<uint8_t> *>(context);
+    out->insert(out->end(), data, data + count);
+}
+
+// The coded bytes (empty when compression was abandoned) and the bytes written.
+std::pair<std::vector<uint8_t>, uint32_t> Encode(const std::vector<uint8_t> &data, bool parallel) {
+    static BlockCoder coder;
+    std::vector<uint8_t> out;
+    ResetBlockCoder(coder, SinkToVector, &out);
+    MemoryInput in = {&data, 0};
+    if (parallel)
+        Check(CompressLh5Parallel(coder, ReadMemory, &in, 14), "no worker thread");
+    else
+        CompressLh5Sequential(coder, ReadMemory, &in);
+    if (coder.storeInstead)
+        out.clear();
+    return {out, coder.bytesWritten};
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
@@ -101,5 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     Check(LZH_Extract(handle, &out[0]) == 1, "LZH_Extract");
     LZH_Close(handle);
     Check(ReadAll(output) == original, "extracted bytes differ");
+
+    Check(Encode(original, true) == Encode(original, false), "parallel search codes differently");
     return 0;
 }

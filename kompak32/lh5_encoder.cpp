@@ -5,16 +5,17 @@
 
 #include <memory>
 #include <new>
-#include <thread>
 
 #include "lh5_matchfinder.h"
 #include "lzh_error.h"
+#include "lzh_stream.h"
 
 using namespace matchfinder;
 
 namespace {
 
-// Inputs from this size on are searched by two threads (when there are two processors).
+// Inputs from this size on are searched by two threads when the process may use two
+// processors.
 // Each chunk that a thread does not take right after its previous one costs a tree filled
 // with the 8,192 positions before it; below this size that costs more than it saves.
 constexpr uint32_t PARALLEL_MIN_SIZE = 64 * 1024;
@@ -80,7 +81,7 @@ void CompressLh5Sequential(BlockCoder &coder, InputReadFn read, void *readContex
 }
 
 void CompressLh5(BlockCoder &coder, InputReadFn read, void *readContext, uint32_t sizeHint) {
-    if (sizeHint >= PARALLEL_MIN_SIZE && std::thread::hardware_concurrency() >= 2 &&
+    if (sizeHint >= PARALLEL_MIN_SIZE && UsableProcessorCount() >= 2 &&
         CompressLh5Parallel(coder, read, readContext, ChunkShiftFor(sizeHint)))
         return;
     CompressLh5Sequential(coder, read, readContext);

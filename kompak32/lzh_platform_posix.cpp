@@ -1,5 +1,7 @@
 // The operating-system part of the library on POSIX systems: messages go to standard
-// error as one line, files are cut with ftruncate, times are set with utimensat.
+// error as one line, files are cut with ftruncate, times are set with utimensat, and
+// processors are counted in the affinity mask.
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <fcntl.h>
@@ -62,4 +64,13 @@ FileEntry ReadFileEntry(const char *path, std::FILE *f)
         entry.lastWrite.second = static_cast<uint16_t>(tm.tm_sec);
     }
     return entry;
+}
+
+unsigned UsableProcessorCount()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    int count = CPU_COUNT(&set);
+    return count > 0 ? static_cast<unsigned>(count) : 1;
 }

@@ -1,5 +1,6 @@
 // The operating-system part of the library on Windows: message boxes, SetEndOfFile on the
-// stream's system handle, and SetFileTime for the three times of an extracted file.
+// stream's system handle, SetFileTime for the three times of an extracted file, and the
+// processors of the process's affinity mask.
 #include <windows.h>
 #include <io.h>
 
@@ -66,4 +67,16 @@ FileEntry ReadFileEntry(const char *path, std::FILE *f)
         entry.lastWrite.second = st.wSecond;
     }
     return entry;
+}
+
+unsigned UsableProcessorCount()
+{
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask))
+        return 1; // no affinity to be had: one processor
+    unsigned count = 0;
+    for (; processMask != 0; processMask &= processMask - 1)
+        ++count;
+    return count > 0 ? count : 1;
 }

@@ -1,6 +1,6 @@
 // The byte stream layer: buffered binary files (std::FILE) with 32-bit offsets, whole-count
 // reads and writes, and the operations that need the operating system (cutting a file,
-// setting its times), which live in one file per platform.
+// setting its times, counting processors), which live in one file per platform.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -51,3 +51,6 @@ struct FileEntry {
 // (FindFirstFileA) on Windows, from the open file elsewhere (the path may have been
 // upper-cased, which only Windows file names ignore).
 FileEntry ReadFileEntry(const char *path, std::FILE *f);
+
+// Processors this process may run on (its affinity), at least 1.
+unsigned UsableProcessorCount();

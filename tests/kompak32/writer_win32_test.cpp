@@ -1,15 +1,19 @@
 // LZH_Add on Windows (run under Wine): the directory entry read with FindFirstFileA gives
 // size and local last-write time, backslash paths give the member name, the caller's path is
-// upper-cased, and members of every kind extract again to the same bytes.
+// upper-cased, and members of every kind extract again to the same bytes. The encoder's two
+// threads code as its single one does, and input that appears after the end was reached is
+// not taken in.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "kompak32.h"
+#include "lh5_encoder.h"
 #include "lzh_header.h"
 
 namespace {
@@ -142,6 +146,102 @@ TEST(LzhAddWin32, MembersFromBackslashPathsWithTheirDirectoryTimes) {
     LZH_Close(handle);
     for (const File &f : files)
         DeleteFileA((dir + "\\" + f.name).c_str());
+    DeleteFileA(archive.c_str());
+    RemoveDirectoryA(dir.c_str());
+}
+
+struct MemoryInput {
+    const std::vector<uint8_t> *data;
+    std::size_t offset;
+};
+
+std::size_t ReadMemory(void *context, uint8_t *buffer, std::size_t count) {
+    auto *in = static_cast<MemoryInput *>(context);
+    std::size_t n = std::min(count, in->data->size() - in->offset);
+    std::copy(in->data->begin() + in->offset, in->data->begin() + in->offset + n, buffer);
+    in->offset += n;
+    return n;
+}
+
+void SinkToVector(void *context, const uint8_t *data, std::size_t count) {
+    auto *out = static_cast<std::vector<uint8_t> *>(context);
+    out->insert(out->end(), data, data + count);
+}
+
+std::vector<uint8_t> Encode(const std::vector<uint8_t> &data, int chunkShift) {
+    static BlockCoder coder;
+    std::vector<uint8_t> out;
+    ResetBlockCoder(coder, SinkToVector, &out);
+    MemoryInput in = {&data, 0};
+    if (chunkShift == 0)
+        CompressLh5Sequential(coder, ReadMemory, &in);
+    else
+        EXPECT_TRUE(CompressLh5Parallel(coder, ReadMemory, &in, chunkShift));
+    EXPECT_FALSE(coder.storeInstead);
+    return out;
+}
+
+TEST(LzhAddWin32, TwoThreadsCodeAsOne) {
+    std::vector<uint8_t> data = Text(300000);
+    std::vector<uint8_t> noise = Noise(300000);
+    for (std::size_t i = 0; i < data.size(); i += 97)
+        data[i] = noise[i]; // many equally long candidates
+    data.resize(data.size() + 300, 'x');
+    std::vector<uint8_t> sequential = Encode(data, 0);
+    ASSERT_FALSE(sequential.empty());
+    EXPECT_TRUE(Encode(data, 14) == sequential);
+    EXPECT_TRUE(Encode(data, 16) == sequential);
+}
+
+// Appends to the file being added once the input has come up short: the third read of a
+// 24,640-byte file (8,448 + 8,192 + 8,000 bytes). The window slides once more after that,
+// and a read there would find the appended bytes.
+struct GrowProbe {
+    std::string file;
+    int reports = 0;
+};
+GrowProbe growProbe;
+
+int LZH_CALL GrowAfterTheEnd(uint32_t, int32_t) {
+    if (++growProbe.reports == 3) {
+        FILE *f = std::fopen(growProbe.file.c_str(), "ab");
+        std::vector<uint8_t> more = Noise(5000);
+        std::fwrite(more.data(), 1, more.size(), f);
+        std::fclose(f);
+    }
+    return 0;
+}
+
+TEST(LzhAddWin32, InputAppearingAfterTheEndIsNotTakenIn) {
+    std::string dir = TempFolder();
+    std::string file = dir + "\\grow.txt";
+    std::vector<uint8_t> data = Text(24640);
+    WriteFileBytes(file, data);
+    growProbe = GrowProbe();
+    growProbe.file = file;
+    LZH_SetProgressFun(GrowAfterTheEnd, 0);
+    std::string archive = dir + "\\grow.lzh";
+    ArchiveHandle *handle = LZH_Create(&archive[0]);
+    ASSERT_NE(handle, nullptr);
+    std::string path = file;
+    EXPECT_EQ(LZH_Add(handle, &path[0]), 1);
+    LZH_Close(handle);
+    LZH_SetProgressFun(nullptr, 0);
+    EXPECT_EQ(growProbe.reports, 3);
+
+    std::vector<uint8_t> bytes = ReadFileBytes(archive);
+    MemberHeader h;
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(ParseMemberHeader(bytes.data(), bytes[0] + 2u, &h));
+    EXPECT_EQ(h.originalSize, data.size());
+    handle = LZH_Open(&archive[0]);
+    ASSERT_NE(handle, nullptr);
+    std::string out = dir + "\\grow.out";
+    EXPECT_EQ(LZH_Extract(handle, &out[0]), 1); // the CRC agrees with the data
+    LZH_Close(handle);
+    EXPECT_EQ(ReadFileBytes(out), data);
+    DeleteFileA(out.c_str());
+    DeleteFileA(file.c_str());
     DeleteFileA(archive.c_str());
     RemoveDirectoryA(dir.c_str());
 }
