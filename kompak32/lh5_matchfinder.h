@@ -242,16 +242,15 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
     }
 
     for (;;) {
-        int j;
-        if (r >= ROOT_BASE) {
-            j = MAX_MATCH;
-            bestPos = r;
-        } else {
-            j = m.node[r].nodeLevel;
-            bestPos = m.node[r].nodePosition & 0x7FFF;
-        }
-        if (bestPos >= curPos)
-            bestPos -= WINDOW_SIZE;
+        // A leaf is its own position, with room for a full match; an internal node has its
+        // depth and newest position. Selected without branches (which of the two comes up is
+        // data, and so is which half of the window the position lies in): a leaf reads the
+        // unused entry 0 instead.
+        const bool leaf = r >= ROOT_BASE;
+        const MatchFinder::NodeInfo info = m.node[leaf ? 0 : r];
+        int j = leaf ? MAX_MATCH : info.nodeLevel;
+        bestPos = leaf ? r : (info.nodePosition & 0x7FFF);
+        bestPos -= WINDOW_SIZE & -static_cast<int>(bestPos >= curPos);
         bestLen = MatchLength(text + curPos, text + bestPos, bestLen, j);
         if (bestLen < j) {
             m.bestLen = bestLen;
