@@ -6,7 +6,6 @@
 // sequential driver does.
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,8 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "encode_in_memory.h"
 #include "kompak32.h"
-#include "lh5_encoder.h"
 
 namespace {
 
@@ -64,38 +63,13 @@ void Check(bool condition, const char *what) {
     }
 }
 
-struct MemoryInput {
-    const std::vector<uint8_t> *data;
-    std::size_t offset;
-};
-
-std::size_t ReadMemory(void *context, uint8_t *buffer, std::size_t count) {
-    auto *in = static_cast<MemoryInput *>(context);
-    std::size_t n = std::min(count, in->data->size() - in->offset);
-    if (n > 0)
-        std::memcpy(buffer, in->data->data() + in->offset, n);
-    in->offset += n;
-    return n;
-}
-
-void SinkToVector(void *context, const uint8_t *data, std::size_t count) {
-    auto *out = static_cast<std::vector<uint8_t> *>(context);
-    out->insert(out->end(), data, data + count);
-}
-
-// The coded bytes (empty when compression was abandoned) and the bytes written.
-std::pair<std::vector<uint8_t>, uint32_t> Encode(const std::vector<uint8_t> &data, bool parallel) {
-    static BlockCoder coder;
-    std::vector<uint8_t> out;
-    ResetBlockCoder(coder, SinkToVector, &out);
-    MemoryInput in = {&data, 0};
-    if (parallel)
-        Check(CompressLh5Parallel(coder, ReadMemory, &in, 14), "no worker thread");
-    else
-        CompressLh5Sequential(coder, ReadMemory, &in);
-    if (coder.storeInstead)
-        out.clear();
-    return {out, coder.bytesWritten};
+// What counts of a coding: the bytes when it was not abandoned, and the bytes written.
+std::pair<std::vector<uint8_t>, uint32_t> Encode(const std::vector<uint8_t> &data, int chunkShift) {
+    EncodedInMemory result = EncodeInMemory(data, chunkShift);
+    Check(result.started, "no worker thread");
+    if (result.storeInstead)
+        result.bytes.clear();
+    return {result.bytes, result.bytesWritten};
 }
 
 } // namespace
@@ -141,6 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     LZH_Close(handle);
     Check(ReadAll(output) == original, "extracted bytes differ");
 
-    Check(Encode(original, true) == Encode(original, false), "parallel search codes differently");
+    Check(Encode(original, 14) == Encode(original, 0), "parallel search codes differently");
     return 0;
 }

@@ -9,64 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "lh5_encoder.h"
+#include "encode_in_memory.h"
 #include "writer_test_util.h"
 
 namespace {
-
-struct MemoryInput {
-    const std::vector<uint8_t> *data;
-    std::size_t offset = 0;
-    std::vector<std::size_t> reads; // the size asked for by every read
-};
-
-std::size_t ReadMemory(void *context, uint8_t *buffer, std::size_t count) {
-    auto *in = static_cast<MemoryInput *>(context);
-    in->reads.push_back(count);
-    std::size_t n = std::min(count, in->data->size() - in->offset);
-    std::copy(in->data->begin() + static_cast<std::ptrdiff_t>(in->offset),
-              in->data->begin() + static_cast<std::ptrdiff_t>(in->offset + n), buffer);
-    in->offset += n;
-    return n;
-}
-
-void SinkToVector(void *context, const uint8_t *data, std::size_t count) {
-    auto *out = static_cast<std::vector<uint8_t> *>(context);
-    out->insert(out->end(), data, data + count);
-}
-
-struct Encoded {
-    std::vector<uint8_t> bytes;
-    bool storeInstead = false;
-    uint32_t bytesWritten = 0;
-    uint32_t bytesRead = 0;
-    std::size_t inputRead = 0;
-};
-
-// chunkShift 0 runs the sequential driver.
-Encoded Encode(const std::vector<uint8_t> &data, int chunkShift) {
-    Encoded result;
-    auto coder = std::make_unique<BlockCoder>();
-    ResetBlockCoder(*coder, SinkToVector, &result.bytes);
-    MemoryInput in;
-    in.data = &data;
-    if (chunkShift == 0)
-        CompressLh5Sequential(*coder, ReadMemory, &in);
-    else
-        EXPECT_TRUE(CompressLh5Parallel(*coder, ReadMemory, &in, chunkShift));
-    result.storeInstead = coder->storeInstead;
-    result.bytesWritten = coder->bytesWritten;
-    result.bytesRead = coder->bytesRead;
-    result.inputRead = in.offset;
-    return result;
-}
 
 void ExpectSameAsSequential(const std::vector<uint8_t> &data, const std::string &what,
                             int chunkShift = 14) {
     SCOPED_TRACE(what + ", " + std::to_string(data.size()) + " bytes, chunks of 2^" +
                  std::to_string(chunkShift));
-    Encoded sequential = Encode(data, 0);
-    Encoded parallel = Encode(data, chunkShift);
+    EncodedInMemory sequential = EncodeInMemory(data, 0);
+    EncodedInMemory parallel = EncodeInMemory(data, chunkShift);
+    ASSERT_TRUE(parallel.started);
     EXPECT_EQ(parallel.storeInstead, sequential.storeInstead);
     EXPECT_EQ(parallel.bytesWritten, sequential.bytesWritten);
     EXPECT_TRUE(parallel.bytes == sequential.bytes) << "encoded bytes differ";
@@ -151,7 +105,7 @@ TEST(ParallelEncoder, VariedInputsGiveTheSequentialBytesForEveryChunkSize) {
 TEST(ParallelEncoder, IncompressibleInputIsAbandonedWhereTheSequentialDriverAbandonsIt) {
     for (std::size_t n : {20000u, 70000u, 200000u}) {
         ExpectSameAsSequential(RandomBytes(n, 38), "random");
-        Encoded parallel = Encode(RandomBytes(n, 38), 14);
+        EncodedInMemory parallel = EncodeInMemory(RandomBytes(n, 38), 14);
         EXPECT_TRUE(parallel.storeInstead);
     }
     // Compressible at first, then random for long enough that the output catches up.
@@ -165,15 +119,11 @@ TEST(ParallelEncoder, IncompressibleInputIsAbandonedWhereTheSequentialDriverAban
 // first short read.
 TEST(ParallelEncoder, ReadsInPiecesOf8192AndStopsAtTheFirstShortRead) {
     std::vector<uint8_t> data = TextLike(3 * 16384 + 5000, 41);
-    auto coder = std::make_unique<BlockCoder>();
-    std::vector<uint8_t> out;
-    ResetBlockCoder(*coder, SinkToVector, &out);
-    MemoryInput in;
-    in.data = &data;
-    ASSERT_TRUE(CompressLh5Parallel(*coder, ReadMemory, &in, 14));
+    EncodedInMemory parallel = EncodeInMemory(data, 14);
+    ASSERT_TRUE(parallel.started);
     // Three chunks of two pieces each, then the fourth chunk's first piece comes up short.
-    EXPECT_EQ(in.reads, std::vector<std::size_t>(7, 8192));
-    EXPECT_EQ(in.offset, data.size());
+    EXPECT_EQ(parallel.reads, std::vector<std::size_t>(7, 8192));
+    EXPECT_EQ(parallel.inputRead, data.size());
 }
 
 } // namespace

@@ -7,13 +7,12 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "kompak32.h"
-#include "lh5_encoder.h"
+#include "encode_in_memory.h"
 #include "lzh_header.h"
 
 namespace {
@@ -150,35 +149,11 @@ TEST(LzhAddWin32, MembersFromBackslashPathsWithTheirDirectoryTimes) {
     RemoveDirectoryA(dir.c_str());
 }
 
-struct MemoryInput {
-    const std::vector<uint8_t> *data;
-    std::size_t offset;
-};
-
-std::size_t ReadMemory(void *context, uint8_t *buffer, std::size_t count) {
-    auto *in = static_cast<MemoryInput *>(context);
-    std::size_t n = std::min(count, in->data->size() - in->offset);
-    std::copy(in->data->begin() + in->offset, in->data->begin() + in->offset + n, buffer);
-    in->offset += n;
-    return n;
-}
-
-void SinkToVector(void *context, const uint8_t *data, std::size_t count) {
-    auto *out = static_cast<std::vector<uint8_t> *>(context);
-    out->insert(out->end(), data, data + count);
-}
-
 std::vector<uint8_t> Encode(const std::vector<uint8_t> &data, int chunkShift) {
-    static BlockCoder coder;
-    std::vector<uint8_t> out;
-    ResetBlockCoder(coder, SinkToVector, &out);
-    MemoryInput in = {&data, 0};
-    if (chunkShift == 0)
-        CompressLh5Sequential(coder, ReadMemory, &in);
-    else
-        EXPECT_TRUE(CompressLh5Parallel(coder, ReadMemory, &in, chunkShift));
-    EXPECT_FALSE(coder.storeInstead);
-    return out;
+    EncodedInMemory result = EncodeInMemory(data, chunkShift);
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.storeInstead);
+    return result.bytes;
 }
 
 TEST(LzhAddWin32, TwoThreadsCodeAsOne) {
