@@ -26,7 +26,7 @@ namespace {
 
 constexpr int RING_CHUNKS = 16; // chunks of input and results held at once (power of two)
 constexpr int TAKE_WINDOW = 8;  // chunks from the first unsearched one that a searcher may take
-constexpr int RUN_GAP = 2;      // chunks left free behind the other searcher's when jumping
+constexpr int RUN_GAP = 2;      // chunks after the other searcher's that a jumping one leaves it
 constexpr std::size_t READ_PIECE = 8192;
 constexpr int64_t UNKNOWN_LENGTH = INT64_MAX;
 
