@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "encode_in_memory.h"
+#include "lzh_error.h"
 #include "writer_test_util.h"
 
 namespace {
@@ -124,6 +125,60 @@ TEST(ParallelEncoder, ReadsInPiecesOf8192AndStopsAtTheFirstShortRead) {
     // Three chunks of two pieces each, then the fourth chunk's first piece comes up short.
     EXPECT_EQ(parallel.reads, std::vector<std::size_t>(7, 8192));
     EXPECT_EQ(parallel.inputRead, data.size());
+}
+
+// A read that fails, or a sink that cannot write, raises in the calling thread while the
+// worker searches: the error reaches the caller and the worker is stopped.
+struct FailingInput {
+    std::vector<uint8_t> data;
+    std::size_t offset = 0;
+    std::size_t failAt;
+};
+
+std::size_t ReadUntilFailure(void *context, uint8_t *buffer, std::size_t count) {
+    auto *in = static_cast<FailingInput *>(context);
+    if (in->offset >= in->failAt)
+        RaiseLibraryError(TEXT_READ_FAILED);
+    std::size_t n = std::min(count, in->data.size() - in->offset);
+    std::copy(in->data.begin() + static_cast<std::ptrdiff_t>(in->offset),
+              in->data.begin() + static_cast<std::ptrdiff_t>(in->offset + n), buffer);
+    in->offset += n;
+    return n;
+}
+
+struct FailingSink {
+    std::size_t room;
+};
+
+void WriteUntilFull(void *context, const uint8_t *, std::size_t count) {
+    auto *sink = static_cast<FailingSink *>(context);
+    if (count > sink->room)
+        RaiseLibraryError(TEXT_DISK_FULL);
+    sink->room -= count;
+}
+
+TEST(ParallelEncoder, ReadAndWriteFailuresReachTheCaller) {
+    for (std::size_t failAt : {0u, 16384u, 200000u}) {
+        SCOPED_TRACE("read fails at " + std::to_string(failAt));
+        FailingInput in;
+        in.data = TextLike(400000, 42);
+        in.failAt = failAt;
+        auto coder = std::make_unique<BlockCoder>();
+        std::vector<uint8_t> out;
+        ResetBlockCoder(*coder, encode_in_memory::Sink, &out);
+        EXPECT_THROW(CompressLh5Parallel(*coder, ReadUntilFailure, &in, 14), LibraryError);
+    }
+    for (std::size_t room : {0u, 20000u}) {
+        SCOPED_TRACE("room for " + std::to_string(room) + " bytes");
+        std::vector<uint8_t> data = TextLike(400000, 43);
+        encode_in_memory::Input in = {&data, nullptr};
+        EncodedInMemory counts;
+        in.result = &counts;
+        FailingSink sink = {room};
+        auto coder = std::make_unique<BlockCoder>();
+        ResetBlockCoder(*coder, WriteUntilFull, &sink);
+        EXPECT_THROW(CompressLh5Parallel(*coder, encode_in_memory::Read, &in, 14), LibraryError);
+    }
 }
 
 } // namespace
