@@ -166,6 +166,25 @@ TEST(LzhAddWin32, TwoThreadsCodeAsOne) {
     ASSERT_FALSE(sequential.empty());
     EXPECT_TRUE(Encode(data, 14) == sequential);
     EXPECT_TRUE(Encode(data, 16) == sequential);
+
+    // Through LZH_Add (two threads when this process may use two processors).
+    std::string dir = TempFolder();
+    std::string file = dir + "\\big.txt";
+    WriteFileBytes(file, data);
+    std::string archive = dir + "\\big.lzh";
+    ArchiveHandle *handle = LZH_Create(&archive[0]);
+    ASSERT_NE(handle, nullptr);
+    std::string path = file;
+    EXPECT_EQ(LZH_Add(handle, &path[0]), 1);
+    LZH_Close(handle);
+    std::vector<uint8_t> bytes = ReadFileBytes(archive);
+    ASSERT_FALSE(bytes.empty());
+    const std::size_t headerBytes = bytes[0] + 2u;
+    ASSERT_EQ(bytes.size(), headerBytes + sequential.size() + 1);
+    EXPECT_TRUE(std::vector<uint8_t>(bytes.begin() + headerBytes, bytes.end() - 1) == sequential);
+    DeleteFileA(file.c_str());
+    DeleteFileA(archive.c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 // Appends to the file being added once the input has come up short: the third read of a
