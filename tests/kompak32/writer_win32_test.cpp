@@ -149,6 +149,20 @@ TEST(LzhAddWin32, MembersFromBackslashPathsWithTheirDirectoryTimes) {
     RemoveDirectoryA(dir.c_str());
 }
 
+// Creates archive holding file as its one member and returns the archive's bytes (empty
+// when it could not be created).
+std::vector<uint8_t> ArchiveOf(const std::string &archive, const std::string &file) {
+    std::string archivePath = archive;
+    ArchiveHandle *handle = LZH_Create(&archivePath[0]);
+    EXPECT_NE(handle, nullptr);
+    if (!handle)
+        return {};
+    std::string path = file;
+    EXPECT_EQ(LZH_Add(handle, &path[0]), 1) << file;
+    LZH_Close(handle);
+    return ReadFileBytes(archive);
+}
+
 std::vector<uint8_t> Encode(const std::vector<uint8_t> &data, int chunkShift) {
     EncodedInMemory result = EncodeInMemory(data, chunkShift);
     EXPECT_TRUE(result.started);
@@ -172,12 +186,7 @@ TEST(LzhAddWin32, TwoThreadsCodeAsOne) {
     std::string file = dir + "\\big.txt";
     WriteFileBytes(file, data);
     std::string archive = dir + "\\big.lzh";
-    ArchiveHandle *handle = LZH_Create(&archive[0]);
-    ASSERT_NE(handle, nullptr);
-    std::string path = file;
-    EXPECT_EQ(LZH_Add(handle, &path[0]), 1);
-    LZH_Close(handle);
-    std::vector<uint8_t> bytes = ReadFileBytes(archive);
+    std::vector<uint8_t> bytes = ArchiveOf(archive, file);
     ASSERT_FALSE(bytes.empty());
     const std::size_t headerBytes = bytes[0] + 2u;
     ASSERT_EQ(bytes.size(), headerBytes + sequential.size() + 1);
@@ -215,20 +224,15 @@ TEST(LzhAddWin32, InputAppearingAfterTheEndIsNotTakenIn) {
     growProbe.file = file;
     LZH_SetProgressFun(GrowAfterTheEnd, 0);
     std::string archive = dir + "\\grow.lzh";
-    ArchiveHandle *handle = LZH_Create(&archive[0]);
-    ASSERT_NE(handle, nullptr);
-    std::string path = file;
-    EXPECT_EQ(LZH_Add(handle, &path[0]), 1);
-    LZH_Close(handle);
+    std::vector<uint8_t> bytes = ArchiveOf(archive, file);
     LZH_SetProgressFun(nullptr, 0);
     EXPECT_EQ(growProbe.reports, 3);
 
-    std::vector<uint8_t> bytes = ReadFileBytes(archive);
     MemberHeader h;
     ASSERT_FALSE(bytes.empty());
     ASSERT_TRUE(ParseMemberHeader(bytes.data(), bytes[0] + 2u, &h));
     EXPECT_EQ(h.originalSize, data.size());
-    handle = LZH_Open(&archive[0]);
+    ArchiveHandle *handle = LZH_Open(&archive[0]);
     ASSERT_NE(handle, nullptr);
     std::string out = dir + "\\grow.out";
     EXPECT_EQ(LZH_Extract(handle, &out[0]), 1); // the CRC agrees with the data
