@@ -3,7 +3,9 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-          wine wine32:i386 xvfb x11-utils xdotool imagemagick
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          mingw-w64-x86-64-dev
+          wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
           lhasa jlha-utils p7zip-full libarchive-tools)
 missing=()
 for p in "${packages[@]}"; do

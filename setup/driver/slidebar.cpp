@@ -19,7 +19,7 @@ struct SlideBarState {
 };
 
 SlideBarState* StateOf(HWND window) {
-  return reinterpret_cast<SlideBarState*>(GetWindowLongA(window, 0));
+  return reinterpret_cast<SlideBarState*>(GetWindowLongPtrA(window, 0));
 }
 
 // Fill edge for a position on a bar `width` pixels wide, kept as 16 bits.
@@ -125,7 +125,7 @@ LRESULT CALLBACK SlideBarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   if (message == WM_CREATE) {
     auto* state = static_cast<SlideBarState*>(calloc(1, sizeof(SlideBarState)));
     if (!state) return -1;
-    SetWindowLongA(window, 0, reinterpret_cast<LONG>(state));
+    SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(state));
     HDC dc = GetDC(window);
     state->fillColour = GetNearestColor(dc, RGB(0, 0, 128));
     state->fillBrush = CreateSolidBrush(state->fillColour);
@@ -140,7 +140,7 @@ LRESULT CALLBACK SlideBarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_DESTROY:
       DeleteObject(state->fillBrush);
       free(state);
-      SetWindowLongA(window, 0, 0);
+      SetWindowLongPtrA(window, 0, 0);
       return 0;
     case WM_SIZE:
       RecomputeTextTop(window, state);
@@ -179,7 +179,7 @@ bool RegisterSlideBarClass(HINSTANCE instance) {
   windowClass.style = 0;
   windowClass.lpfnWndProc = SlideBarProc;
   windowClass.cbClsExtra = 0;
-  windowClass.cbWndExtra = 4;  // address of the SlideBarState
+  windowClass.cbWndExtra = sizeof(SlideBarState*);  // its address: 4 bytes on the i686 build
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);

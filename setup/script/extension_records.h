@@ -33,9 +33,15 @@ struct PackedInstallFile {
 };
 #pragma pack(pop)
 
+// The record layout is the extension interface of the i686 setup.exe. An x86_64 build (the
+// test twin) packs the same fields around 8-byte pointers, as an x86_64 extension built from
+// this header expects.
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(PackedTargetDir) == 25, "an extension sees 25-byte TargetDir records");
 static_assert(sizeof(PackedInstallFile) == 20, "an extension sees 20-byte InstallFile records");
+#elif defined(_WIN64)
+static_assert(sizeof(PackedTargetDir) == 45 && sizeof(PackedInstallFile) == 28,
+              "the twin's records: the same fields with 8-byte pointers");
 #endif
 
 // The arrays handed to an extension and the storage their pointers point into.

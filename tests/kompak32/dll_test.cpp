@@ -141,9 +141,12 @@ int LZH_CALL DeleteFirst(MemberInfo *info, int32_t)
     return 1;
 }
 
+// The user value is 32 bits wide, too narrow for an address on x86_64: it selects a counter.
+int counters[4];
+
 int LZH_CALL JustCount(MemberInfo *, int32_t user)
 {
-    ++*reinterpret_cast<int *>(user);
+    ++counters[user];
     return 1;
 }
 
@@ -155,7 +158,7 @@ TEST(Kompak32Dll, ExportsExactlyTheEightUndecoratedNames)
     ASSERT_NE(api.module, nullptr);
     auto *base = reinterpret_cast<const uint8_t *>(api.module);
     auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
+    auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     ASSERT_NE(dir.VirtualAddress, 0u);
     auto *exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir.VirtualAddress);
@@ -219,9 +222,9 @@ TEST(Kompak32Dll, CreateAddWalkExtractDeleteThroughBoundPointers)
     EXPECT_EQ(reports.back(), 100u);
 
     EXPECT_NE(api.enumerate(h, DeleteFirst, 0), 0);
-    int count = 0;
-    EXPECT_EQ(api.enumerate(h, JustCount, reinterpret_cast<int32_t>(&count)), 1);
-    EXPECT_EQ(count, 1);
+    counters[1] = 0;
+    EXPECT_EQ(api.enumerate(h, JustCount, 1), 1);
+    EXPECT_EQ(counters[1], 1);
     api.close(h);
     EXPECT_EQ(api.enumerate(nullptr, JustCount, 0), 0);
 }
@@ -287,9 +290,9 @@ TEST(Kompak32Dll, ReadOnlyArchiveIsReadButNeverChanged)
     ASSERT_NE(h, nullptr);
     std::string out = dir + "\\one.txt";
     EXPECT_EQ(api.extract(h, const_cast<char *>(out.c_str())), 1); // the first member
-    int count = 0;
-    EXPECT_EQ(api.enumerate(h, JustCount, reinterpret_cast<int32_t>(&count)), 1);
-    EXPECT_EQ(count, 2);
+    counters[2] = 0;
+    EXPECT_EQ(api.enumerate(h, JustCount, 2), 1);
+    EXPECT_EQ(counters[2], 2);
     EXPECT_EQ(api.enumerate(h, DeleteFirst, 0), 0);
     api.close(h);
     CloseHandle(guard);
