@@ -8,7 +8,9 @@ cd "$(dirname "$0")"
 scripts/deps.sh
 scripts/build.sh
 
-. build/win32/demo-paths.sh
+tests/winebench/kind --describe
+tree=$(tests/winebench/kind --tree)
+. "$tree/demo-paths.sh"
 out="$PWD/out/demo"
 rm -rf "$out"
 mkdir -p "$out"

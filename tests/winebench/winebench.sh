@@ -28,17 +28,79 @@ wb_personality_of() {
 wb_env() {
   export WINEDEBUG="${WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  export WINEARCH=win32
   unset WINELOADER WINESERVER 2>/dev/null || true
 }
 
-# Registry contents applied to every golden prefix: no window manager delays, no host pollution.
+# The bench comes in two kinds. "i686" runs the i686 programs (the deliverables and their
+# tests) under 32-bit Wine in win32 prefixes. "x86_64" runs their x86_64 twins, built from the
+# same sources, under 64-bit Wine in win64 prefixes: for kernels that run no 32-bit processes,
+# where 32-bit Wine cannot start. The loaders are called directly: Debian's `wine` wrapper
+# picks the 32-bit one whenever it is installed, even where it cannot run.
+WB_LOADER_i686=/usr/lib/wine/wine
+WB_LOADER_x86_64=/usr/lib/wine/wine64
+
+# Succeeds when Wine of kind $1 starts on this machine (its loader runs and answers).
+wb_kind_runs() {
+  local loader="WB_LOADER_$1"
+  [ -n "${!loader:-}" ] && [ -x "${!loader}" ] || return 1
+  "${!loader}" --version 2>/dev/null | grep -q '^wine-'
+}
+
+# The kind this machine runs, decided by probing: i686 where 32-bit Wine starts, else x86_64.
+# WINEBENCH_KIND (i686 or x86_64) forces a kind; it is refused where that kind cannot run.
+wb_choose_kind() {
+  local kind="${WINEBENCH_KIND:-}"
+  if [ -n "$kind" ]; then
+    case "$kind" in i686|x86_64) ;; *) wb_log "WINEBENCH_KIND must be i686 or x86_64, not '$kind'"; return 2 ;; esac
+    wb_kind_runs "$kind" || { wb_log "WINEBENCH_KIND=$kind, but $kind Wine does not start on this machine"; return 1; }
+  elif wb_kind_runs i686; then kind=i686
+  elif wb_kind_runs x86_64; then kind=x86_64
+  else wb_log "neither 32-bit nor 64-bit Wine starts on this machine"; return 1
+  fi
+  echo "$kind"
+}
+
+# The build tree of a kind's Windows programs.
+wb_kind_tree() { case "$1" in i686) echo build/win32 ;; x86_64) echo build/win64 ;; esac; }
+
+# The kind of a PE program, from the machine field of its file header: i686 or x86_64.
+wb_exe_kind() {
+  local lfanew machine
+  lfanew=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$lfanew" ] || return 1
+  machine=$(od -An -tx2 -j$((lfanew + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  case "$machine" in 014c) echo i686 ;; 8664) echo x86_64 ;; *) return 1 ;; esac
+}
+
+# Makes kind $1 the one that wb_wine and the prefixes below use.
+wb_use_kind() {
+  WB_KIND="$1"
+  local loader="WB_LOADER_$1"
+  WB_WINE="${!loader}"
+  export WINELOADER="$WB_WINE"
+  case "$1" in i686) export WINEARCH=win32 ;; x86_64) export WINEARCH=win64 ;; esac
+}
+
+# Runs a Wine program with the loader of the kind in use.
+wb_wine() { "$WB_WINE" "$@"; }
+
+# Registry contents applied to every golden prefix: no window manager delays, no host pollution,
+# and a crashing program ends at once with its exception code as exit status (Wine names the
+# fault on standard error): no crash dialog, and no debugger, whose automatic mode ends the
+# program with status 0 at times.
 wb_common_reg() {
   cat <<'EOF'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=""
+"Auto"="1"
 
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "winemenubuilder.exe"=""
@@ -111,10 +173,10 @@ wb_create_golden() {
   mkdir -p "$1"
   ( flock 7; wb_create_golden_locked "$1" ) 7>"$1/golden.lock"
 }
-# A golden prefix records what it was made from; a change to the registry contents above (or
-# to the installed Wine) makes the next run create it again.
+# A golden prefix records what it was made from; a change to the registry contents above, to
+# the kind or to the installed Wine makes the next run create it again.
 wb_golden_stamp() {
-  { wb_common_reg; wb_sp4_reg; wine --version 2>/dev/null; } | md5sum | cut -c1-32
+  { wb_common_reg; wb_sp4_reg; echo "$WB_KIND"; wb_wine --version 2>/dev/null; } | md5sum | cut -c1-32
 }
 wb_create_golden_locked() {
   local bench="$1" stamp
@@ -124,13 +186,13 @@ wb_create_golden_locked() {
   local tmp="$bench/golden-new"
   wb_stop_server "$tmp"; rm -rf "$tmp" "$bench/golden-sp4-new"
   mkdir -p "$bench"
-  wb_log "creating the Wine prefix in $bench (once, ~20 s)"
+  wb_log "creating the $WB_KIND Wine prefix in $bench (once, ~20 s)"
   (
     unset DISPLAY
     export WINEPREFIX="$tmp"
-    wine wineboot -i >/dev/null 2>&1 </dev/null || exit 1
+    wb_wine wineboot -i >/dev/null 2>&1 </dev/null || exit 1
     wb_common_reg >"$bench/common.reg"
-    wine regedit /S "Z:${bench//\//\\}\\common.reg" >/dev/null 2>&1 </dev/null || exit 1
+    wb_wine regedit /S "Z:${bench//\//\\}\\common.reg" >/dev/null 2>&1 </dev/null || exit 1
     # Everything under a user's folders stays inside the prefix.
     local u
     for u in "$tmp"/drive_c/users/*/; do
@@ -147,7 +209,7 @@ wb_create_golden_locked() {
     export WINEPREFIX="$bench/golden-sp4-new"
     rm -f "$WINEPREFIX/wineserver"
     wb_sp4_reg >"$bench/sp4.reg"
-    wine regedit /S "Z:${bench//\//\\}\\sp4.reg" >/dev/null 2>&1 </dev/null
+    wb_wine regedit /S "Z:${bench//\//\\}\\sp4.reg" >/dev/null 2>&1 </dev/null
   ) || { wb_stop_server "$bench/golden-sp4-new"; wb_log "sp4 prefix failed"; return 1; }
   wb_stop_server "$bench/golden-sp4-new"
   rm -f "$tmp/wineserver" "$bench/golden-sp4-new/wineserver"
@@ -209,11 +271,11 @@ wb_stop_xvfb() {
 wb_warm_server() {
   local prefix="$1" display="$2" keeper="$3"
   WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1 </dev/null || true
-  WINEPREFIX="$prefix" DISPLAY="$display" setsid -w wine cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
+  WINEPREFIX="$prefix" DISPLAY="$display" setsid -w "$WB_WINE" cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
   if [ -s "$keeper" ]; then
     local ready="$prefix/.winebench-keeper-ready" i
     rm -f "$ready"
-    WINEPREFIX="$prefix" DISPLAY="$display" setsid wine "$keeper" "Z:${ready//\//\\}" \
+    WINEPREFIX="$prefix" DISPLAY="$display" setsid "$WB_WINE" "$keeper" "Z:${ready//\//\\}" \
         >/dev/null 2>&1 </dev/null &
     for i in $(seq 1 300); do [ -e "$ready" ] && break; sleep 0.05; done
     [ -e "$ready" ] || wb_log "the desktop keeper did not start"
