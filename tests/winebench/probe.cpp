@@ -1,6 +1,7 @@
 // probe: a tiny console program for the bench's own tests. Prints what GetVersionExA reports
-// ("version 4.0 build 67109814 platform 1 csd \"\""), then optionally sleeps or exits with a code.
-//   probe [--sleep SECONDS] [--exit CODE] [--env NAME]
+// ("version 4.0 build 67109814 platform 1 csd \"\""), then optionally sleeps, prints a variable,
+// crashes (writes through a null pointer) or exits with a code.
+//   probe [--sleep SECONDS] [--exit CODE] [--env NAME] [--crash]
 #include <windows.h>
 
 #include <cstdio>
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--env") == 0 && i + 1 < argc) {
             const char* value = std::getenv(argv[++i]);
             std::printf("env %s=%s\n", argv[i], value ? value : "(unset)");
+        } else if (std::strcmp(argv[i], "--crash") == 0) {
+            *static_cast<volatile int*>(nullptr) = 1;
         } else {
             std::printf("unknown argument %s\n", argv[i]);
             return 2;

@@ -49,6 +49,14 @@ check_clean "after personality runs"
 [ $rc = 124 ] || fail "time-out gave status $rc, expected 124"
 check_clean "after a time-out"
 
+# A crash ends the program at once with a failing status: no crash dialog, no debugger waiting
+# for the time-out.
+start=$SECONDS
+"$winerun" --timeout 60 "$probe" --crash >/dev/null 2>&1; rc=$?
+[ $rc = 5 ] || fail "a crash gave status $rc, expected 5 (the low byte of the access violation code)"
+[ $((SECONDS - start)) -le 15 ] || fail "a crash took $((SECONDS - start)) s to fail"
+check_clean "after a crash"
+
 "$winerun" "$work/no-such.exe"; rc=$?
 [ $rc = 127 ] || fail "missing program gave status $rc, expected 127"
 
