@@ -10,15 +10,13 @@
 // buffer holds behind the end of the input (see TextAt), which can steer the choice between
 // equally long matches near the end.
 #include <algorithm>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <thread>
 
 #include "lh5_encoder.h"
 #include "lh5_matchfinder.h"
 #include "lzh_error.h"
+#include "lzh_thread.h"
 
 using namespace matchfinder;
 
@@ -60,8 +58,11 @@ struct Pipeline {
     void *readContext = nullptr;
     Searcher searchers[2]; // [0] the calling thread's, [1] the worker's
 
-    std::mutex lock;
-    std::condition_variable changed;
+    SharedLock *lock = nullptr; // with the signal of changes below
+    ~Pipeline() {
+        if (lock)
+            DestroySharedLock(lock);
+    }
     // Under the lock:
     int64_t loadedEnd = 0;              // input bytes read into the ring
     bool atEnd = false;                 // a read came up short: the input is loadedEnd long
@@ -69,6 +70,27 @@ struct Pipeline {
     int64_t doneTask[RING_CHUNKS] = {};  // chunk whose results each slot holds, or -1
     int64_t readyTasks = 0;             // chunks 0 .. readyTasks - 1 are all searched
     bool stop = false;
+};
+
+// Holds the pipeline's lock while in scope, also when the coding raises an error.
+struct Hold {
+    SharedLock *lock;
+    bool held = true;
+    explicit Hold(SharedLock *l) : lock(l) { EnterSharedLock(lock); }
+    ~Hold() {
+        if (held)
+            LeaveSharedLock(lock);
+    }
+    Hold(const Hold &) = delete;
+    Hold &operator=(const Hold &) = delete;
+    void Release() {
+        LeaveSharedLock(lock);
+        held = false;
+    }
+    void Retake() {
+        EnterSharedLock(lock);
+        held = true;
+    }
 };
 
 int64_t InputLength(const Pipeline &pl) {
@@ -204,22 +226,22 @@ void FinishTask(Pipeline &pl, int64_t task) {
     pl.doneTask[task & (RING_CHUNKS - 1)] = task;
     while (pl.doneTask[pl.readyTasks & (RING_CHUNKS - 1)] == pl.readyTasks)
         ++pl.readyTasks;
-    pl.changed.notify_all();
+    SignalChange(pl.lock);
 }
 
-void WorkerLoop(Pipeline *pipeline) {
-    Pipeline &pl = *pipeline;
-    std::unique_lock<std::mutex> hold(pl.lock);
+void WorkerLoop(void *pipeline) {
+    Pipeline &pl = *static_cast<Pipeline *>(pipeline);
+    Hold hold(pl.lock);
     for (;;) {
         int64_t task = -1;
         while (!pl.stop && (task = TakeTask(pl, pl.searchers[1], pl.searchers[0])) < 0)
-            pl.changed.wait(hold);
+            WaitForChange(pl.lock, WORKER_PARTY);
         if (pl.stop)
             return;
         int64_t length = InputLength(pl);
-        hold.unlock();
+        hold.Release();
         SearchChunk(pl.searchers[1], task, length);
-        hold.lock();
+        hold.Retake();
         FinishTask(pl, task);
     }
 }
@@ -297,14 +319,14 @@ void CodeReady(const Pipeline &pl, CodingState &cs, BlockCoder &coder, int64_t r
 // Stops the worker and waits for it, however the coding ends.
 struct WorkerGuard {
     Pipeline &pl;
-    std::thread &worker;
+    WorkerThread *worker;
     ~WorkerGuard() {
         {
-            std::lock_guard<std::mutex> hold(pl.lock);
+            Hold hold(pl.lock);
             pl.stop = true;
         }
-        pl.changed.notify_all();
-        worker.join();
+        SignalChange(pl.lock);
+        JoinWorkerThread(worker);
     }
 };
 
@@ -334,17 +356,18 @@ bool CompressLh5Parallel(BlockCoder &coder, InputReadFn read, void *readContext,
     pl.read = read;
     pl.readContext = readContext;
 
-    std::thread worker;
-    try {
-        worker = std::thread(WorkerLoop, &pl);
-    } catch (...) {
-        return false; // no threads here (or none left): the caller runs the sequential driver
-    }
+    // Without a lock or a thread (none here, or none left) the caller runs the sequential driver.
+    pl.lock = CreateSharedLock();
+    if (!pl.lock)
+        return false;
+    WorkerThread *worker = StartWorkerThread(WorkerLoop, &pl);
+    if (!worker)
+        return false;
     WorkerGuard guard{pl, worker};
 
     StartBlockOutput(coder);
     CodingState cs;
-    std::unique_lock<std::mutex> hold(pl.lock);
+    Hold hold(pl.lock);
     for (;;) {
         // Read the next chunk as soon as its slot is free: the coding has passed the chunk
         // before the one that used it (whose text the search of the next chunk still reads).
@@ -352,13 +375,13 @@ bool CompressLh5Parallel(BlockCoder &coder, InputReadFn read, void *readContext,
         if (!pl.atEnd && (chunk < RING_CHUNKS - 1 ||
                           cs.pos > ((chunk - RING_CHUNKS + 1) << pl.chunkShift))) {
             const int64_t from = pl.loadedEnd;
-            hold.unlock();
+            hold.Release();
             bool shortRead = false;
             int64_t n = LoadChunk(pl, from, shortRead);
-            hold.lock();
+            hold.Retake();
             pl.loadedEnd += n;
             pl.atEnd = shortRead;
-            pl.changed.notify_all();
+            SignalChange(pl.lock);
             continue;
         }
 
@@ -366,9 +389,9 @@ bool CompressLh5Parallel(BlockCoder &coder, InputReadFn read, void *readContext,
         const int64_t readyTasks = pl.readyTasks;
         const int64_t ready = std::min(readyTasks << pl.chunkShift, length);
         const int64_t before = cs.pos;
-        hold.unlock();
+        hold.Release();
         CodeReady(pl, cs, coder, ready, length);
-        hold.lock();
+        hold.Retake();
         if (coder.storeInstead || cs.pos >= length)
             break;
         if (cs.pos != before)
@@ -377,17 +400,18 @@ bool CompressLh5Parallel(BlockCoder &coder, InputReadFn read, void *readContext,
         // Nothing to code yet: search a chunk here too, or wait for the worker's.
         int64_t task = TakeTask(pl, pl.searchers[0], pl.searchers[1]);
         if (task >= 0) {
-            hold.unlock();
+            hold.Release();
             SearchChunk(pl.searchers[0], task, length);
-            hold.lock();
+            hold.Retake();
             FinishTask(pl, task);
             continue;
         }
         // (The worker may have finished one while this thread was coding.)
-        pl.changed.wait(hold, [&] { return pl.readyTasks != readyTasks; });
+        while (pl.readyTasks == readyTasks)
+            WaitForChange(pl.lock, CALLER_PARTY);
     }
     const int64_t length = pl.loadedEnd;
-    hold.unlock();
+    hold.Release();
     coder.bytesRead = InputReadAt(length, length);
     FinishBlockOutput(coder);
     return true;

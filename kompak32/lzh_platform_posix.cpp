@@ -1,16 +1,22 @@
 // The operating-system part of the library on POSIX systems: messages go to standard
-// error as one line, files are cut with ftruncate, times are set with utimensat, and
-// processors are counted in the affinity mask.
+// error as one line, files are cut with ftruncate, times are set with utimensat,
+// processors are counted in the affinity mask, and the encoder's worker thread and lock come
+// from the C++ thread library.
 #include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <fcntl.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
+#include <new>
+#include <thread>
 
 #include "lzh_error.h"
 #include "lzh_stream.h"
+#include "lzh_thread.h"
 
 void ShowLibraryMessage(const char *text, const char *caption)
 {
@@ -73,4 +79,65 @@ unsigned UsableProcessorCount()
         return 1;
     int count = CPU_COUNT(&set);
     return count > 0 ? static_cast<unsigned>(count) : 1;
+}
+
+struct SharedLock {
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+SharedLock *CreateSharedLock()
+{
+    return new (std::nothrow) SharedLock;
+}
+
+void DestroySharedLock(SharedLock *lock)
+{
+    delete lock;
+}
+
+void EnterSharedLock(SharedLock *lock)
+{
+    lock->mutex.lock();
+}
+
+void LeaveSharedLock(SharedLock *lock)
+{
+    lock->mutex.unlock();
+}
+
+void WaitForChange(SharedLock *lock, int)
+{
+    std::unique_lock<std::mutex> held(lock->mutex, std::adopt_lock);
+    lock->changed.wait(held);
+    held.release(); // the caller still holds the lock
+}
+
+void SignalChange(SharedLock *lock)
+{
+    lock->changed.notify_all();
+}
+
+struct WorkerThread {
+    std::thread thread;
+};
+
+WorkerThread *StartWorkerThread(void (*body)(void *), void *argument)
+{
+    WorkerThread *worker = new (std::nothrow) WorkerThread;
+    if (!worker)
+        return nullptr;
+    try {
+        worker->thread = std::thread(body, argument);
+    } catch (...) {
+        delete worker; // no threads here (or none left)
+        return nullptr;
+    }
+    return worker;
+}
+
+void JoinWorkerThread(WorkerThread *worker)
+{
+    worker->thread.join();
+    delete worker;
 }

@@ -1,13 +1,15 @@
 // The operating-system part of the library on Windows: message boxes, SetEndOfFile on the
-// stream's system handle, SetFileTime for the three times of an extracted file, and the
-// processors of the process's affinity mask.
+// stream's system handle, SetFileTime for the three times of an extracted file, the
+// processors of the process's affinity mask, and the encoder's worker thread and lock.
 #include <windows.h>
 #include <io.h>
 
 #include <cstdio>
+#include <new>
 
 #include "lzh_error.h"
 #include "lzh_stream.h"
+#include "lzh_thread.h"
 
 void ShowLibraryMessage(const char *text, const char *caption)
 {
@@ -71,12 +73,114 @@ FileEntry ReadFileEntry(const char *path, std::FILE *f)
 
 unsigned UsableProcessorCount()
 {
+    // Windows NT has processor affinity; Windows 95/98 and Win32s run on one processor and
+    // lack the function, so it is looked up rather than imported.
+    typedef BOOL(WINAPI * AffinityFn)(HANDLE, DWORD_PTR *, DWORD_PTR *);
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    AffinityFn getAffinity =
+        kernel ? reinterpret_cast<AffinityFn>(
+                     reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetProcessAffinityMask")))
+               : nullptr;
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;
-    if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask))
+    if (!getAffinity || !getAffinity(GetCurrentProcess(), &processMask, &systemMask))
         return 1; // no affinity to be had: one processor
     unsigned count = 0;
     for (; processMask != 0; processMask &= processMask - 1)
         ++count;
     return count > 0 ? count : 1;
+}
+
+struct SharedLock {
+    CRITICAL_SECTION section;
+    HANDLE changed[2]; // auto-reset: a signal waits for the party's next wait
+};
+
+SharedLock *CreateSharedLock()
+{
+    SharedLock *lock = new (std::nothrow) SharedLock;
+    if (!lock)
+        return nullptr;
+    for (HANDLE &event : lock->changed)
+        event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!lock->changed[0] || !lock->changed[1]) {
+        for (HANDLE event : lock->changed)
+            if (event)
+                CloseHandle(event);
+        delete lock;
+        return nullptr;
+    }
+    InitializeCriticalSection(&lock->section);
+    return lock;
+}
+
+void DestroySharedLock(SharedLock *lock)
+{
+    DeleteCriticalSection(&lock->section);
+    for (HANDLE event : lock->changed)
+        CloseHandle(event);
+    delete lock;
+}
+
+void EnterSharedLock(SharedLock *lock)
+{
+    EnterCriticalSection(&lock->section);
+}
+
+void LeaveSharedLock(SharedLock *lock)
+{
+    LeaveCriticalSection(&lock->section);
+}
+
+void WaitForChange(SharedLock *lock, int party)
+{
+    // A signal between leaving the section and the wait stays set in the event: nothing is
+    // missed.
+    LeaveCriticalSection(&lock->section);
+    WaitForSingleObject(lock->changed[party], INFINITE);
+    EnterCriticalSection(&lock->section);
+}
+
+void SignalChange(SharedLock *lock)
+{
+    SetEvent(lock->changed[0]);
+    SetEvent(lock->changed[1]);
+}
+
+struct WorkerThread {
+    HANDLE handle;
+    void (*body)(void *);
+    void *argument;
+};
+
+namespace {
+
+DWORD WINAPI RunWorker(LPVOID parameter)
+{
+    WorkerThread *worker = static_cast<WorkerThread *>(parameter);
+    worker->body(worker->argument);
+    return 0;
+}
+
+} // namespace
+
+WorkerThread *StartWorkerThread(void (*body)(void *), void *argument)
+{
+    WorkerThread *worker = new (std::nothrow) WorkerThread{nullptr, body, argument};
+    if (!worker)
+        return nullptr;
+    DWORD id = 0; // Windows 95 refuses a null thread id pointer
+    worker->handle = CreateThread(nullptr, 0, RunWorker, worker, 0, &id);
+    if (!worker->handle) {
+        delete worker; // Win32s, or no thread left
+        return nullptr;
+    }
+    return worker;
+}
+
+void JoinWorkerThread(WorkerThread *worker)
+{
+    WaitForSingleObject(worker->handle, INFINITE);
+    CloseHandle(worker->handle);
+    delete worker;
 }
