@@ -2,13 +2,13 @@
 // deletes members, adds files and shows the first member's statistics.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "kompak32.h"
 #include "kompak_util.h"
 #include "lzh_crc.h"
+#include "lzh_stream.h"
 
 using namespace kompak;
 
@@ -232,11 +232,14 @@ std::string FinalComponent(const std::string &file)
     return name;
 }
 
+// The size the progress display counts to: 0 when unknown or over 32 bits.
 uint32_t FileSize(const std::string &file)
 {
-    std::error_code ec;
-    uintmax_t size = std::filesystem::file_size(file, ec);
-    return ec || size > UINT32_MAX ? 0 : static_cast<uint32_t>(size);
+    FilePtr f = OpenFile(file.c_str(), "rb");
+    if (!f)
+        return 0;
+    FileEntry entry = ReadFileEntry(file.c_str(), f.get());
+    return entry.found && entry.size <= UINT32_MAX ? static_cast<uint32_t>(entry.size) : 0;
 }
 
 // a: adds to the archive, creating it if missing; c: always starts a new archive.
