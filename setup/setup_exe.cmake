@@ -20,6 +20,7 @@ add_library(setup_win32 STATIC
   script/load_script.cpp)
 target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(setup_win32 PUBLIC setup_script setup_payload)
+compile_as_deliverable(setup_win32)
 
 add_executable(setup WIN32
   driver/setup_main.cpp
@@ -27,3 +28,4 @@ add_executable(setup WIN32
 target_include_directories(setup PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/resources)
 target_link_libraries(setup PRIVATE setup_win32)
 target_link_options(setup PRIVATE -s)
+link_as_deliverable(setup)
