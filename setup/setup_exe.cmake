@@ -17,7 +17,14 @@ add_library(setup_win32 STATIC
   driver/slidebar.cpp
   driver/platform.cpp
   driver/trace.cpp
-  script/load_script.cpp)
+  script/load_script.cpp
+  script/paths_dialog.cpp
+  script/disk_space.cpp
+  install/file_helpers.cpp
+  install/setup_log.cpp
+  install/copy_progress.cpp
+  install/disk_prompt.cpp
+  install/missing_files.cpp)
 target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(setup_win32 PUBLIC setup_script setup_payload)
 compile_as_deliverable(setup_win32)

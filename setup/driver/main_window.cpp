@@ -8,6 +8,7 @@
 #include "setup/driver/setup_state.h"
 #include "setup/driver/window_helpers.h"
 #include "setup/resources/resource_ids.h"
+#include "setup/script/directories.h"
 #include "setup/script/load_script.h"
 
 namespace {
@@ -44,9 +45,15 @@ void RunInstallation(HWND window) {
     DestroyWindow(window);
     return;
   }
-  // The installation directories, the copy, program groups, associations, environment and INI
-  // settings run here, in that order, as they are built; then the completion step below (or
-  // the restart dialog once a step can set RestartNeeded).
+  // A dialog failure (-1) stops the installation as Cancel (0) does.
+  if (static_cast<signed char>(ShowPathsDialog(window)) <= 0) {
+    ShowMessage(window, "Setup Cancelled", "Stop", MB_ICONHAND);
+    DestroyWindow(window);
+    return;
+  }
+  // The copy, program groups, associations, environment and INI settings run here, in that
+  // order, as they are built; then the completion step below (or the restart dialog once a
+  // step can set RestartNeeded).
   ShowMessage(window, "Setup Complete", "Success", MB_OK);
   DestroyWindow(window);
 }

@@ -230,6 +230,7 @@ TEST(MainWindow, CaptionBandsAndBannerBeforeAndAfterLoading) {
     ASSERT_TRUE(StartWithScript(&proc, &run, SimpleScript("Banner Check")));
     HWND main = nullptr;
     ASSERT_TRUE(WaitForMainWindow(proc, "Setup: Banner Check", &main));
+    ASSERT_TRUE(AcceptPaths(proc));
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForBoxWithText(proc, "Success", "Setup Complete", &box));
     MoveToCorner(box.hwnd);

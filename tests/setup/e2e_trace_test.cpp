@@ -10,6 +10,7 @@
 #include <string>
 
 #include "kit_set.h"
+#include "setup_e2e.h"
 #include "uidriver.h"
 
 namespace {
@@ -133,6 +134,7 @@ TEST(SetupScriptLimits, TitleFillingItsSlotIsShownWholeAndOneMoreIsRefused) {
     ASSERT_TRUE(Start(&proc, run, false));
     HWND main = nullptr;
     ASSERT_TRUE(WaitForWindow(proc, "Setup: " + longest, &main));
+    ASSERT_TRUE(AcceptPaths(proc));
     ASSERT_TRUE(ExpectMessageBox(proc, "Setup Complete", "Success", MBICON_NONE, IDOK));
     DWORD code = 0;
     ASSERT_TRUE(WaitForExit(proc, &code));

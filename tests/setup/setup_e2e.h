@@ -16,6 +16,7 @@ inline const char* const MAIN_CLASS = "MAIN";
 inline const char* const EXTRACT_CAPTION = "Setup - Initializing";
 inline const char* const EXTRACT_ERROR_TEXT = "Error extracting setup files.  Setup cannot continue.";
 inline const char* const INVALID_SCRIPT_TEXT = "Invalid or missing setup file";
+inline const char* const PATHS_CAPTION = "Installation Directories";
 inline const int SLIDEBAR_ID = 1019;
 inline const UINT SBM_SETPOS_MESSAGE = 2024;
 
@@ -68,7 +69,12 @@ KitBytes PatternBytes(std::size_t size, unsigned seed);
 ::testing::AssertionResult ExpectBox(UiProcess& proc, const std::string& text, const std::string& caption,
                                      MessageBoxIcon icon, int answer);
 
-// The normal end: "Setup Complete" / "Success" without icon, answered with OK, exit code 1.
+// The PATHS dialog accepted with OK as it was filled, every "Create Directory Confirmation"
+// answered with Yes, until the dialog closes.
+::testing::AssertionResult AcceptPaths(UiProcess& proc);
+
+// The normal end: PATHS accepted, then "Setup Complete" / "Success" without icon, answered
+// with OK, exit code 1.
 ::testing::AssertionResult FinishNormally(UiProcess& proc);
 
 // The process ends with this exit code.

@@ -1,0 +1,36 @@
+// The small file operations the installation shares: a file's local last-write time, whether
+// a file exists or can be opened, replacing a file through a backup, expanding path macros in
+// an installed text file, and copying a whole file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The file's last-write time as local calendar time; false (and `time` zeroed) when the file
+// cannot be opened or a conversion fails.
+bool GetLocalWriteTime(const std::string& path, SYSTEMTIME& time);
+
+// A directory search finds the path (a directory counts too).
+bool FileExists(const std::string& path);
+
+// The file opens for reading with no sharing (the handle is closed at once).
+bool CanOpenForReading(const std::string& path);
+
+// Puts `newFile` in the place of `target`, keeping the previous target under the backup
+// extension (`backupExtension`, or "000" when empty, which is removed after success). Shows
+// its message ("Error", exclamation) and returns false when a step fails; the previous file is
+// then where the message says.
+bool ReplaceWithBackup(const std::string& target, const std::string& newFile,
+                       const std::string& backupExtension);
+
+// Expands the path macros of every line of the text file at `path` through a temporary file
+// "t0".."t99" beside it. False when no temporary name is free, a file cannot be opened, a line
+// (with its line end) has more than 259 characters, or a line's expansion fails; the file then
+// stays as it was.
+bool ExpandMacrosInFile(const std::string& path);
+
+// Copies `source` to `destination`: with CopyFileA, or on Win32s and with `forceLoop`
+// through a 32,768-byte buffer, checking that every byte arrived.
+bool CopyWholeFile(const std::string& source, const std::string& destination, bool failIfExists,
+                   bool forceLoop);
