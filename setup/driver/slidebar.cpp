@@ -115,8 +115,9 @@ void SetPosition(HWND window, SlideBarState* state, int requested) {
   if (oldFont) SelectObject(dc, oldFont);
   ReleaseDC(window, dc);
 
+  // Narrower text ("100%" to "99%"): erase where the old text stood, or its outer digits stay.
   if (state->textRect.left > previous.left || state->textRect.right < previous.right)
-    InvalidateRect(window, &state->textRect, TRUE);  // narrower text: erase what it left
+    InvalidateRect(window, &previous, TRUE);
   InvalidateRect(window, &state->textRect, FALSE);
   UpdateWindow(window);
 }

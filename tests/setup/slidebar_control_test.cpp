@@ -167,6 +167,17 @@ TEST_F(SlideBarTest, DroppingThePositionErasesTheFilledBand) {
   EXPECT_GT(Count(p, Dark, 80, 120), 0) << "the text 10% is drawn";
 }
 
+// "100%" falling to "99%" moves the fill edge only at the right end; the text gets narrower,
+// and where its outer digits stood must look exactly as a bar repainted whole at 99% does.
+TEST_F(SlideBarTest, NarrowerTextLeavesNoStaleDigits) {
+  Create(300);
+  SetPos(100);
+  SetPos(99);
+  const Pixels stepped = Read();
+  Repaint();
+  EXPECT_TRUE(Read() == stepped) << "pixels of \"100%\" stayed after the step to 99%";
+}
+
 TEST_F(SlideBarTest, NarrowBarRepaintsOnlyWhenTheEdgeMoves) {
   Create(50);  // one pixel per 2 percent
   Pixels before = Read();
