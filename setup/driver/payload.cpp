@@ -210,9 +210,12 @@ int ExtractPayload(const char* tempDir, bool& payloadPresent) {
         payloadPresent = true;
         x.payloadEnd = ftell(x.exe) - static_cast<long>(PAYLOAD_TRAILER_SIZE);
         x.position = FirstEntryOffset(x.payloadEnd + PAYLOAD_TRAILER_SIZE, x.trailer);
-        if (x.nameOffset == 0) Trace("No usable temporary directory: %s", tempDir);
-        if (x.position >= 0 && x.nameOffset > 0 && x.transferBuffer &&
-            fseek(x.exe, static_cast<long>(x.position), SEEK_SET) == 0) {
+        if (x.nameOffset == 0 || !x.transferBuffer) {
+          // Nowhere to write the entries: the user learns it instead of seeing setup vanish.
+          if (x.nameOffset == 0) Trace("No usable temporary directory: %s", tempDir);
+          if (!x.transferBuffer) Trace("No memory for the transfer buffer");
+          ShowMessage(nullptr, "Error extracting setup files.  Setup cannot continue.", "Setup Error", MB_ICONHAND);
+        } else if (x.position >= 0 && fseek(x.exe, static_cast<long>(x.position), SEEK_SET) == 0) {
           Current = &x;
           INT_PTR end = DialogBoxParamA(Instance, DLG_EXTRACT, nullptr, ExtractDialogProc, 0);
           Current = nullptr;

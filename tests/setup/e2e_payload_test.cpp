@@ -162,6 +162,17 @@ TEST(Payload, MoreEntriesAnnouncedThanStoredIsAnExtractionError) {
   EXPECT_EQ(ListDirectory(run.temp), Names{});
 }
 
+// A temporary directory that cannot hold the entries (its name alone passes 259 characters):
+// setup says so before it ends, instead of vanishing.
+TEST(Payload, UnusableTemporaryDirectoryIsReported) {
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, NumberedPayload(2, "Never Shown")));
+  run.temp = "C:\\" + std::string(300, 'T');
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run));
+  ASSERT_TRUE(ExpectExtractionFailure(proc));
+}
+
 TEST(Payload, LengthBeforeTheStartOfTheFileEndsSilently) {
   PayloadOptions options;
   options.payloadLength = 0x7FFFFFF0;
