@@ -176,7 +176,7 @@ ScriptReadResult ReadSetupFile(ScriptStream& in, InstallScript& script) {
     READ_OR_FAIL(ReadArchive(in, archive));
     script.archives.push_back(std::move(archive));
   }
-  return CheckFileIndexes(script);
+  return SCRIPT_OK;
 }
 
 ScriptReadResult ReadProgramGroups(ScriptStream& in, InstallScript& script) {
@@ -247,7 +247,10 @@ ScriptReadResult ReadInstallScript(FILE* file, PlatformMask currentPlatform, Ins
     in.file = file;
     InstallScript read;
     READ_OR_FAIL(ReadSetupFile(in, read));
+    // The platform comes first: an install set for another system says so even when its
+    // file records are broken too.
     if (!AppliesTo(read.platforms, currentPlatform)) return SCRIPT_WRONG_PLATFORM;
+    READ_OR_FAIL(CheckFileIndexes(read));
     READ_OR_FAIL(ReadProgramGroups(in, read));
     READ_OR_FAIL(ReadFileAssociations(in, read));
     READ_OR_FAIL(ReadEnvSettings(in, read));

@@ -287,6 +287,8 @@ TEST(ScriptReader, FileIndexesOutsideTheirListsAreRejected) {
   EXPECT_EQ(Read(WithFileIndexes(-1, 0, -1, FILE_PACKED), script), SCRIPT_BAD_INDEX);
   // A file that is not shipped in an archive never uses its archive index.
   EXPECT_EQ(Read(WithFileIndexes(-1, 0, -1, 0), script), SCRIPT_OK);
+  // A set for another system says so first, whatever else is wrong with it.
+  EXPECT_EQ(Read(WithFileIndexes(0, 1, -1, FILE_PACKED), script, 0), SCRIPT_WRONG_PLATFORM);
 }
 
 }  // namespace
