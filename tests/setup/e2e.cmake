@@ -10,6 +10,11 @@ foreach(suite payload script_load slidebar)
   target_link_libraries(setup_e2e_${suite}_test PRIVATE setup_e2e gtest_main)
   add_wine_test(setup_e2e_${suite} setup_e2e_${suite}_test TIMEOUT 900)
 endforeach()
+# PATHS, disk space, KITMAKER.INI and SETUP.LOG: system-wide files, and a 1 MiB drive E:.
+add_executable(setup_e2e_directories_test e2e_directories_test.cpp)
+target_link_libraries(setup_e2e_directories_test PRIVATE setup_e2e gtest_main)
+add_wine_test(setup_e2e_directories setup_e2e_directories_test SERIAL SMALL_DRIVE TIMEOUT 300)
+
 add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TIMEOUT 300
               ARGS --gtest_filter=Personalities/*nt351sp4)
 
