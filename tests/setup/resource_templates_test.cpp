@@ -69,7 +69,9 @@ DialogTemplate ParseDialog(const void* data) {
     if (*p == 0xFFFF) {
       switch (p[1]) {
         case 0x0080: it.className = "Button"; break;
+        case 0x0081: it.className = "Edit"; break;
         case 0x0082: it.className = "Static"; break;
+        case 0x0083: it.className = "ListBox"; break;
         default: it.className = "atom" + std::to_string(p[1]); break;
       }
       p += 2;
@@ -158,6 +160,68 @@ TEST_F(SetupResources, StatusDialogs) {
   EXPECT_EQ(preparing.items[0].id, IDC_PREPARING_TEXT);
   EXPECT_EQ(preparing.items[0].style & SS_TYPEMASK, DWORD(SS_CENTER));
   ExpectRect(preparing.items[0], 8, 12, 140, 10);
+}
+
+// The copy step's dialogs, control by control: class, id (0: the template's own id of a fixed
+// text), text and rectangle in dialog units.
+struct ItemSpec {
+  const char* className;
+  int id;
+  const char* text;
+  short x, y, cx, cy;
+};
+
+struct TemplateSpec {
+  const char* name;
+  const char* caption;
+  short cx, cy;
+  std::vector<ItemSpec> items;
+};
+
+TEST_F(SetupResources, CopyStepDialogs) {
+  const TemplateSpec specs[] = {
+      {DLG_GETDISK, "Setup needs the next disk", 212, 46,
+       {{"Button", IDOK, "OK", 156, 6, 50, 14}, {"Button", IDCANCEL, "Cancel", 156, 26, 50, 14},
+        {"Static", 0, "Please insert the disk titled", 8, 10, 136, 10}, {"Static", IDC_DISK_TITLE, "", 8, 26, 136, 10}}},
+      {DLG_MISSFILES, "Incomplete Setup!", 296, 201,
+       {{"Button", IDCANCEL, "Do not continue", 48, 180, 72, 14}, {"Button", IDOK, "Try to continue", 48, 160, 72, 14},
+        {"ListBox", IDC_MISSING_LIST, "", 20, 20, 140, 123},
+        {"Button", 0, "These files were not successfully copied", 8, 4, 164, 148},
+        {"ListBox", IDC_CONTACT_LIST, "", 180, 92, 112, 108},
+        {"Static", 0,
+         "WARNING:  There were errors during this installation.  Your application may or may not function properly.  "
+         "PLEASE CONTACT US AS SOON AS POSSIBLE SO WE MAY ASSIST YOU BY PROVIDING THE NECESSARY REPLACEMENT FILES.",
+         180, 8, 112, 82}}},
+      {DLG_FILECOPY, "Installing Files", 228, 99,
+       {{"Static", 0, "Installing:", 8, 8, 52, 10}, {"Static", IDC_COPY_STATUS, "", 8, 26, 212, 28},
+        {"Button", IDCANCEL, "Cancel", 172, 6, 50, 14}, {"SLIDEBAR", IDC_COPY_FILE_BAR, "", 8, 62, 212, 10},
+        {"SLIDEBAR", IDC_COPY_TOTAL_BAR, "", 8, 80, 212, 10}}},
+  };
+  for (const TemplateSpec& spec : specs) {
+    SCOPED_TRACE(spec.name);
+    DialogTemplate d = Dialog(spec.name);
+    EXPECT_EQ(d.caption, spec.caption);
+    EXPECT_EQ(d.cx, spec.cx);
+    EXPECT_EQ(d.cy, spec.cy);
+    EXPECT_EQ(d.font, "MS Sans Serif");
+    EXPECT_EQ(d.pointSize, 8);
+    EXPECT_TRUE(d.style & DS_MODALFRAME);
+    ASSERT_EQ(d.items.size(), spec.items.size());
+    for (size_t i = 0; i < spec.items.size(); ++i) {
+      const ItemSpec& want = spec.items[i];
+      SCOPED_TRACE(want.text);
+      EXPECT_EQ(d.items[i].className, want.className);
+      if (want.id != 0) EXPECT_EQ(d.items[i].id, want.id);
+      EXPECT_EQ(d.items[i].text, want.text);
+      ExpectRect(d.items[i], want.x, want.y, want.cx, want.cy);
+    }
+  }
+  EXPECT_TRUE(Dialog(DLG_FILECOPY).style & WS_VISIBLE) << "FILECOPY is visible at creation";
+  EXPECT_FALSE(Dialog(DLG_FILECOPY).style & WS_SYSMENU) << "no system menu";
+  const DialogTemplate missing = Dialog(DLG_MISSFILES);
+  EXPECT_TRUE(missing.items[2].style & LBS_SORT) << "the failed files are sorted";
+  EXPECT_FALSE(missing.items[4].style & LBS_SORT) << "the contact lines keep their order";
+  EXPECT_TRUE(missing.items[4].style & LBS_NOSEL);
 }
 
 TEST_F(SetupResources, IconAndVersionInformation) {
