@@ -5,6 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "setup/driver/payload_format.h"
+
 namespace {
 
 // Reads `width` bytes little-endian into an unsigned value; false if the file ends first.
@@ -83,6 +85,18 @@ ScriptReadResult ReadArchive(ScriptStream& in, SourceArchive& archive) {
 }
 
 }  // namespace
+
+ScriptReadResult CheckRecordNames(const InstallScript& script) {
+  auto plain = [](const std::string& name) {
+    const EntryNameCheck check = CheckEntryName(name, 0);
+    return check == ENTRY_NAME_OK || check == ENTRY_NAME_TOO_LONG;  // lengths are checked where paths are made
+  };
+  for (const InstallFile& file : script.files)
+    if (!plain(file.name)) return SCRIPT_BAD_NAME;
+  for (const SourceArchive& archive : script.archives)
+    if (!plain(archive.name)) return SCRIPT_BAD_NAME;
+  return SCRIPT_OK;
+}
 
 ScriptReadResult CheckFileIndexes(const InstallScript& script) {
   for (const InstallFile& file : script.files) {
@@ -251,6 +265,7 @@ ScriptReadResult ReadInstallScript(FILE* file, PlatformMask currentPlatform, Ins
     // file records are broken too.
     if (!AppliesTo(read.platforms, currentPlatform)) return SCRIPT_WRONG_PLATFORM;
     READ_OR_FAIL(CheckFileIndexes(read));
+    READ_OR_FAIL(CheckRecordNames(read));
     READ_OR_FAIL(ReadProgramGroups(in, read));
     READ_OR_FAIL(ReadFileAssociations(in, read));
     READ_OR_FAIL(ReadEnvSettings(in, read));
@@ -271,6 +286,7 @@ const char* DescribeScriptResult(ScriptReadResult result) {
     case SCRIPT_TRUNCATED: return "ReadSetupFile() failed: end of file inside a record";
     case SCRIPT_OVER_LIMIT: return "ReadSetupFile() failed: string or list over its limit";
     case SCRIPT_BAD_INDEX: return "ReadSetupFile() failed: file index outside its list";
+    case SCRIPT_BAD_NAME: return "ReadSetupFile() failed: a file or archive name that is not a plain file name";
     case SCRIPT_NO_MEMORY: return "ReadSetupFile() failed: out of memory";
   }
   return "unknown";

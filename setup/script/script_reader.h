@@ -14,6 +14,7 @@ enum ScriptReadResult {
   SCRIPT_TRUNCATED,       // a count, field or string ran past the end of the file
   SCRIPT_OVER_LIMIT,      // a string longer than its slot, > 10 contact lines or > 6 targets
   SCRIPT_BAD_INDEX,       // an InstallFile index outside its list
+  SCRIPT_BAD_NAME,        // an InstallFile or archive name that is not a plain file name
   SCRIPT_NO_MEMORY,       // allocation failed while reading
 };
 
@@ -45,6 +46,11 @@ ScriptReadResult ReadSetupFile(ScriptStream& in, InstallScript& script);
 // for FILE_PACKED files, archiveIndex lies inside its list; SCRIPT_OK otherwise. Run by
 // ReadSetupFile, and again whenever something else has changed the records.
 ScriptReadResult CheckFileIndexes(const InstallScript& script);
+
+// SCRIPT_BAD_NAME when an InstallFile or SourceArchive name is empty, "." or "..", holds '\',
+// '/' or ':', or is a device name such as CON or LPT1: such a name would reach outside its
+// target directory or the current directory.
+ScriptReadResult CheckRecordNames(const InstallScript& script);
 
 // Sections 5 to 8, one reader each, in this order.
 ScriptReadResult ReadProgramGroups(ScriptStream& in, InstallScript& script);
