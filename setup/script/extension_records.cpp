@@ -43,6 +43,7 @@ void PackExtensionRecords(const InstallScript& script, ExtensionRecords& records
     for (size_t j = 0; j < from.subdirs.size(); ++j) subdirs[j] = KeepString(records, from.subdirs[j]);
     to.subdirs = subdirs.get();
     records.subdirArrays.push_back(std::move(subdirs));
+    records.subdirCounts.push_back(from.subdirs.size());
   }
   // Pointers into the array are taken once it has its final size.
   for (size_t i = 0; i < script.targets.size(); ++i) {
@@ -61,7 +62,7 @@ void PackExtensionRecords(const InstallScript& script, ExtensionRecords& records
     to.targetIndex = from.targetIndex;
     to.subdirIndex = from.subdirIndex;
     to.archiveIndex = from.archiveIndex;
-    to.flags = from.flags;
+    to.flags = static_cast<uint8_t>(from.flags | (to.flags & FILE_DONE));  // a handled file stays handled
   }
 }
 
@@ -80,9 +81,14 @@ void UnpackExtensionRecords(const ExtensionRecords& records, InstallScript& scri
     to.name = ReadBack(from.name, MAX_STRING_CHARS);
     to.descriptor = ReadBack(from.descriptor, MAX_STRING_CHARS);
     to.path = ReadBack(from.path, MAX_PATH_CHARS);
-    to.subdirs.clear();
-    for (int j = 0; from.subdirs && j < from.subdirCount; ++j)
-      to.subdirs.push_back(ReadBack(from.subdirs[j], MAX_STRING_CHARS));
+    // A count raised over setup's own array reads no further than that array.
+    size_t count = from.subdirCount > 0 ? static_cast<size_t>(from.subdirCount) : 0;
+    if (i < records.subdirArrays.size() && from.subdirs == records.subdirArrays[i].get() &&
+        count > records.subdirCounts[i])
+      count = records.subdirCounts[i];
+    std::vector<std::string> subdirs;
+    for (size_t j = 0; from.subdirs && j < count; ++j) subdirs.push_back(ReadBack(from.subdirs[j], MAX_STRING_CHARS));
+    to.subdirs = std::move(subdirs);
   }
   for (size_t i = 0; i < script.files.size() && i < records.files.size(); ++i) {
     const PackedInstallFile& from = records.files[i];
@@ -94,6 +100,6 @@ void UnpackExtensionRecords(const ExtensionRecords& records, InstallScript& scri
     to.targetIndex = from.targetIndex;
     to.subdirIndex = from.subdirIndex;
     to.archiveIndex = from.archiveIndex;
-    to.flags = from.flags;
+    to.flags = static_cast<uint8_t>(from.flags | (to.flags & FILE_DONE));  // a handled file stays handled
   }
 }

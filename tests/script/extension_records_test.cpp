@@ -130,3 +130,32 @@ TEST(ExtensionRecords, IndexesChangedByAnExtensionAreCaughtByTheIndexCheck) {
 }
 
 }  // namespace
+
+namespace {
+
+// What an extension cannot undo or overrun: a file handled before (skipped through the
+// callback) stays handled, and a subdirCount raised over the array setup gave reads only
+// that array; names that leave the target directory are caught by the name check.
+TEST(ExtensionRecords, HandledFilesStayHandledAndRaisedCountsStayInTheArray) {
+  InstallScript script = Sample();
+  ExtensionRecords records;
+  PackExtensionRecords(script, records);
+  script.files[0].flags |= FILE_DONE;     // skipped while "Start" ran
+  records.files[0].flags = FILE_PACKED;  // the extension cleared the bit
+  records.targets[1].subdirCount = 40;   // the same two-entry array
+  UnpackExtensionRecords(records, script);
+  EXPECT_TRUE(script.files[0].flags & FILE_DONE);
+  EXPECT_EQ(script.targets[1].subdirs, (std::vector<std::string>{"BIN", "DATA"}));
+
+  EXPECT_EQ(CheckRecordNames(script), SCRIPT_OK);
+  for (const char* name : {"..\\EVIL.DLL", "C:EVIL.DLL", "SUB/EVIL.DLL", "..", "", "CON"}) {
+    InstallScript changed = script;
+    changed.files[0].name = name;
+    EXPECT_EQ(CheckRecordNames(changed), SCRIPT_BAD_NAME) << name;
+    changed = script;
+    changed.archives[0].name = name;
+    EXPECT_EQ(CheckRecordNames(changed), SCRIPT_BAD_NAME) << name;
+  }
+}
+
+}  // namespace
