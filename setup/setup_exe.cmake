@@ -24,9 +24,14 @@ add_library(setup_win32 STATIC
   install/setup_log.cpp
   install/copy_progress.cpp
   install/disk_prompt.cpp
-  install/missing_files.cpp)
+  install/missing_files.cpp
+  install/install_file.cpp
+  install/restart.cpp
+  install/extensions.cpp
+  driver/copy_driver.cpp)
 target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(setup_win32 PUBLIC setup_script setup_payload)
+target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR}/kompak32)  # kompak32.h: the library's boundary
 compile_as_deliverable(setup_win32)
 
 add_executable(setup WIN32

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "setup/driver/copy_driver.h"
 #include "setup/driver/setup_state.h"
 #include "setup/driver/window_helpers.h"
 #include "setup/resources/resource_ids.h"
+#include "setup/install/restart.h"
 #include "setup/script/directories.h"
 #include "setup/script/load_script.h"
 
@@ -51,12 +53,23 @@ void RunInstallation(HWND window) {
     DestroyWindow(window);
     return;
   }
-  // The copy, program groups, associations, environment and INI settings run here, in that
-  // order, as they are built; then the completion step below (or the restart dialog once a
-  // step can set RestartNeeded).
-  ShowMessage(window, "Setup Complete", "Success", MB_OK);
+  if (!CopyFiles(window)) {
+    ShowMessage(window, "Install not completed", "Stop", MB_ICONHAND);
+    DestroyWindow(window);
+    return;
+  }
+  // Program groups, associations, environment and INI settings run here, in that order, as
+  // they are built.
+  if (RestartNeeded == 1)
+    ShowRestartDialog(window);
+  else
+    ShowMessage(window, "Setup Complete", "Success", MB_OK);
   DestroyWindow(window);
 }
+
+// True while RunInstallation runs: the copy pumps messages, and a close request then would
+// destroy the window under the running steps.
+bool SequenceRunning = false;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -76,8 +89,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 1;
     }
     case WM_USER:
+      SequenceRunning = true;
       RunInstallation(window);
+      SequenceRunning = false;
       return 0;
+    case WM_CLOSE:
+      if (SequenceRunning) return 0;  // the sequence ends the window itself
+      return DefWindowProcA(window, message, wParam, lParam);
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

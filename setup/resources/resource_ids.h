@@ -14,6 +14,7 @@
 #define DLG_GETDISK "GETDISK"
 #define DLG_MISSFILES "MISSFILES"
 #define DLG_FILECOPY "FILECOPY"
+#define DLG_SETUPCOMPLETE "SETUPCOMPLETE"
 #define ICON_MAIN "MAIN"
 
 /* 1-2: standard buttons (IDOK, IDCANCEL) come from <windows.h>. */
@@ -53,6 +54,7 @@
 #define IDC_COPY_LABEL_TEXT 1032
 #define IDC_MISSING_GROUP 1033
 #define IDC_MISSING_WARNING 1034
+#define IDC_RESTART_TEXT 1035
 
 /* 2024: the SlideBar's private message (WM_USER + 1000). The scroll-bar message of the
    same name is not used by setup. */

@@ -2,8 +2,9 @@
 # writer and drives the real setup.exe through the UI-automation driver.
 add_library(setup_e2e STATIC setup_e2e.cpp)
 target_link_libraries(setup_e2e PUBLIC kitwriter uidriver gtest)
-target_compile_definitions(setup_e2e PRIVATE SETUP_EXE_HOST_PATH="$<TARGET_FILE:setup>")
-add_dependencies(setup_e2e setup)
+target_compile_definitions(setup_e2e PRIVATE SETUP_EXE_HOST_PATH="$<TARGET_FILE:setup>"
+                                              KOMPAK32_DLL_HOST_PATH="$<TARGET_FILE:kompak32>")
+add_dependencies(setup_e2e setup kompak32)
 
 foreach(suite payload script_load slidebar)
   add_executable(setup_e2e_${suite}_test e2e_${suite}_test.cpp)

@@ -39,7 +39,7 @@ InstallFile File(const std::string& name, int16_t target, uint32_t size, Platfor
   file.subdirIndex = subdir;
   file.size = size;
   file.platforms = platforms;
-  file.flags = FILE_PACKED;
+  file.flags = 0;  // counted for space, handled without extraction by the copy step
   return file;
 }
 

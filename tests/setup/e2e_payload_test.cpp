@@ -16,6 +16,7 @@ std::vector<PayloadItem> NumberedPayload(int count, const std::string& title) {
   std::vector<PayloadItem> items;
   for (int i = 0; i < count; ++i) items.push_back({"ENTRY" + std::to_string(i), PatternBytes(100 + 37 * i, i), {}, false});
   items.push_back({"SETUP.DAT", EncodeSetupFile(SimpleScript(title)), {}, false});
+  items.push_back(LibraryItem());
   return items;
 }
 
@@ -47,6 +48,7 @@ TEST_P(WithoutPayload, RunsFromItsOwnDirectory) {
     ASSERT_TRUE(PrepareSetup(&run, NumberedPayload(2, "From The Payload"), c.trailer));
   }
   ASSERT_TRUE(WriteSetupFile(run.root, SimpleScript("Beside The Program")));
+  ASSERT_TRUE(WriteWholeFile(run.root + "\\KOMPAK32.DLL", BuiltLibrary()));
   ASSERT_TRUE(WriteSetupFile(run.temp, SimpleScript("In The Current Directory")));
 
   UiProcess proc;
@@ -71,8 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
 // A setup without payload in the root directory of a drive works in that root directory.
 TEST(Payload, WithoutPayloadInTheRootDirectory) {
   const std::string exe = "C:\\e2e_root_setup.exe";
-  const std::string script = "C:\\SETUP.DAT";
+  const std::string script = "C:\\SETUP.DAT", library = "C:\\KOMPAK32.DLL";
   ASSERT_EQ(GetFileAttributesA(script.c_str()), INVALID_FILE_ATTRIBUTES) << "C:\\SETUP.DAT is in the way";
+  ASSERT_EQ(GetFileAttributesA(library.c_str()), INVALID_FILE_ATTRIBUTES) << "C:\\KOMPAK32.DLL is in the way";
+  ASSERT_TRUE(WriteWholeFile(library, BuiltLibrary()));
   ASSERT_TRUE(CopyFileA(BuiltSetupExe().c_str(), exe.c_str(), FALSE));
   ASSERT_TRUE(WriteWholeFile(script, EncodeSetupFile(SimpleScript("Root Of C"))));
   {
@@ -85,6 +89,7 @@ TEST(Payload, WithoutPayloadInTheRootDirectory) {
     EXPECT_TRUE(FinishNormally(proc));
   }
   DeleteFileA(script.c_str());
+  DeleteFileA(library.c_str());
   DeleteFileA(exe.c_str());
 }
 
@@ -95,6 +100,7 @@ TEST(Payload, ExtractedFilesExistDuringTheRunAndAreDeletedAfterwards) {
   InstallSet set;
   set.script = SimpleScript("Extracted Set");
   set.archives = {{"MAIN", PatternBytes(2 * 102400 + 4321, 7)}, {"EMPTY", {}}};
+  set.library = BuiltLibrary();
   const std::vector<PayloadItem> items = InstallSetItems(set);
   SetupRun run;
   ASSERT_TRUE(PrepareSetup(&run, items));
@@ -153,7 +159,7 @@ TEST(Payload, FailureInTheThirdOfFourEntriesRemovesOnlyWhatSetupCreated) {
 // Payloads whose counts or lengths do not match what is stored end cleanly.
 TEST(Payload, MoreEntriesAnnouncedThanStoredIsAnExtractionError) {
   PayloadOptions options;
-  options.entryCount = 4;
+  options.entryCount = 5;  // four are stored
   SetupRun run;
   ASSERT_TRUE(PrepareSetup(&run, NumberedPayload(2, "Never Shown"), options));
   UiProcess proc;
@@ -231,7 +237,8 @@ TEST(Payload, LongestNameThatFitsTheOutputPath) {
     SCOPED_TRACE("name of " + std::to_string(length) + " characters");
     const std::string longName(length, 'L');
     std::vector<PayloadItem> items = {{longName, PatternBytes(10, 5), {}, false},
-                                      {"SETUP.DAT", EncodeSetupFile(SimpleScript("Long Name")), {}, false}};
+                                      {"SETUP.DAT", EncodeSetupFile(SimpleScript("Long Name")), {}, false},
+                                      LibraryItem()};
     std::string error;
     ASSERT_TRUE(WriteSingleFileSetup(BuiltSetupExe(), items, run.exe, {}, &error)) << error;
     UiProcess proc;
@@ -239,7 +246,7 @@ TEST(Payload, LongestNameThatFitsTheOutputPath) {
     if (length == room) {
       HWND main = nullptr;
       ASSERT_TRUE(WaitForMainWindow(proc, "Setup: Long Name", &main));
-      EXPECT_EQ(ListDirectory(run.temp), (Names{longName, "SETUP.DAT"}));
+      EXPECT_EQ(ListDirectory(run.temp), (Names{"KOMPAK32.DLL", longName, "SETUP.DAT"}));
       ASSERT_TRUE(FinishNormally(proc));
     } else {
       ASSERT_TRUE(ExpectExtractionFailure(proc));

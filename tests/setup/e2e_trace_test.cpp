@@ -30,7 +30,7 @@ struct TraceRun {
   run->trace = run->dir + "\\trace.txt";
   if (!CreateDirectoryA(run->temp.c_str(), nullptr))
     return ::testing::AssertionFailure() << "cannot create " << run->temp;
-  std::vector<PayloadItem> items = {{"SETUP.DAT", EncodeSetupFile(script), {}, false}};
+  std::vector<PayloadItem> items = {{"SETUP.DAT", EncodeSetupFile(script), {}, false}, LibraryItem()};
   std::string error;
   if (!WriteSingleFileSetup(SetupExePath, items, run->exe, {}, &error))
     return ::testing::AssertionFailure() << error;
@@ -85,7 +85,7 @@ InstallScript ScriptWithFileTarget(int16_t targetIndex, const std::string& title
   file.subdirIndex = -1;
   file.archiveIndex = 0;
   file.platforms = script.platforms;
-  file.flags = FILE_PACKED;
+  file.flags = 0;  // nothing to extract: the copy step counts it as handled
   script.files = {file};
   script.archives = {{"MAIN", 100}};
   return script;

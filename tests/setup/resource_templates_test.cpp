@@ -211,7 +211,9 @@ TEST_F(SetupResources, CopyStepDialogs) {
       const ItemSpec& want = spec.items[i];
       SCOPED_TRACE(want.text);
       EXPECT_EQ(d.items[i].className, want.className);
-      if (want.id != 0) EXPECT_EQ(d.items[i].id, want.id);
+      if (want.id != 0) {
+        EXPECT_EQ(d.items[i].id, want.id);
+      }
       EXPECT_EQ(d.items[i].text, want.text);
       ExpectRect(d.items[i], want.x, want.y, want.cx, want.cy);
     }

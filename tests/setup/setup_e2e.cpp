@@ -11,6 +11,12 @@
 
 std::string BuiltSetupExe() { return WinePathOfHostPath(SETUP_EXE_HOST_PATH); }
 
+KitBytes BuiltLibrary() {
+  KitBytes bytes;
+  ReadWholeFile(WinePathOfHostPath(KOMPAK32_DLL_HOST_PATH), bytes);
+  return bytes;
+}
+
 InstallScript SimpleScript(const std::string& title) {
   InstallScript script;
   script.diskCount = 1;
@@ -45,8 +51,14 @@ namespace {
   return ::testing::AssertionSuccess();
 }
 
+PayloadItem LibraryItem() { return {"KOMPAK32.DLL", BuiltLibrary(), {}, false}; }
+
 ::testing::AssertionResult PrepareSetup(SetupRun* run, const InstallSet& set) {
-  return PrepareSetup(run, InstallSetItems(set));
+  if (!set.library.empty()) return PrepareSetup(run, InstallSetItems(set));
+  InstallSet withLibrary = set;
+  withLibrary.library = BuiltLibrary();
+  if (withLibrary.library.empty()) return ::testing::AssertionFailure() << "cannot read " << KOMPAK32_DLL_HOST_PATH;
+  return PrepareSetup(run, InstallSetItems(withLibrary));
 }
 
 ::testing::AssertionResult PrepareBareSetup(SetupRun* run) {

@@ -34,10 +34,16 @@ struct SetupRun {
   std::string exe;
 };
 
+// The kompak32.dll of this build, and as the payload entry "KOMPAK32.DLL" that the copy step
+// loads (every set that reaches the copy needs it).
+KitBytes BuiltLibrary();
+PayloadItem LibraryItem();
+
 // Creates the directories and root\setup.exe = setup.exe + payload of `items`.
 ::testing::AssertionResult PrepareSetup(SetupRun* run, const std::vector<PayloadItem>& items,
                                         const PayloadOptions& options = PayloadOptions());
-// The same with the standard payload of an install set.
+// The same with the standard payload of an install set; a set without a library gets the
+// KOMPAK32.DLL of this build.
 ::testing::AssertionResult PrepareSetup(SetupRun* run, const InstallSet& set);
 // Creates the directories and copies setup.exe to root\setup.exe without a payload.
 ::testing::AssertionResult PrepareBareSetup(SetupRun* run);
