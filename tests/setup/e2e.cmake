@@ -16,6 +16,11 @@ add_executable(setup_e2e_directories_test e2e_directories_test.cpp)
 target_link_libraries(setup_e2e_directories_test PRIVATE setup_e2e gtest_main)
 add_wine_test(setup_e2e_directories setup_e2e_directories_test SERIAL SMALL_DRIVE TIMEOUT 300)
 
+# A whole installation: system files, deferral with a delayed move, the restart dialog.
+add_executable(setup_e2e_copy_test e2e_copy_test.cpp)
+target_link_libraries(setup_e2e_copy_test PRIVATE setup_e2e kitwriter_archive gtest_main)
+add_wine_test(setup_e2e_copy setup_e2e_copy_test SERIAL TIMEOUT 300)
+
 add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TIMEOUT 300
               ARGS --gtest_filter=Personalities/*nt351sp4)
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kompak32.h"
+#include "lzh_stream.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ bool MakeArchive(const std::vector<KitFile>& files, const std::string& scratchDi
   bool ok = true;
   for (const KitFile& file : files) {
     const std::string staged = Join(scratchDir, file.name);
-    if (!WriteWholeFile(staged, file.data)) {
+    if (!WriteWholeFile(staged, file.data) || (file.stamp && !ApplyFileStamp(staged.c_str(), *file.stamp))) {
       ok = Fail(error, "cannot write " + staged);
       break;
     }

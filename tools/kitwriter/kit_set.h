@@ -3,8 +3,11 @@
 // side by side into a directory, as on a first disk.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "lzh_dostime.h"
 
 #include "payload_writer.h"
 #include "script_writer.h"
@@ -12,6 +15,8 @@
 struct KitFile {
   std::string name;
   KitBytes data;
+  // The member's local time stamp (even seconds); empty: the time it is packed at.
+  std::optional<CalendarTime> stamp = std::nullopt;
 };
 
 struct InstallSet {
