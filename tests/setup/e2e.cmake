@@ -21,6 +21,13 @@ add_executable(setup_e2e_copy_test e2e_copy_test.cpp)
 target_link_libraries(setup_e2e_copy_test PRIVATE setup_e2e kitwriter_archive gtest_main)
 add_wine_test(setup_e2e_copy setup_e2e_copy_test SERIAL TIMEOUT 300)
 
+# A system file in use under each family of Windows (NT 3.51 Service Pack 4 in its prefix).
+add_executable(setup_e2e_restart_test e2e_restart_test.cpp)
+target_link_libraries(setup_e2e_restart_test PRIVATE setup_e2e kitwriter_archive gtest_main)
+add_wine_test(setup_e2e_restart setup_e2e_restart_test SERIAL TIMEOUT 300 ARGS --gtest_filter=-*nt351sp4*)
+add_wine_test(setup_e2e_restart.sp4 setup_e2e_restart_test SERIAL PREFIX sp4 TIMEOUT 300
+              ARGS --gtest_filter=Systems/*nt351sp4*)
+
 add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TIMEOUT 300
               ARGS --gtest_filter=Personalities/*nt351sp4)
 

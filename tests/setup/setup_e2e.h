@@ -82,6 +82,8 @@ KitBytes PatternBytes(std::size_t size, unsigned seed);
 // The normal end: PATHS accepted, then "Setup Complete" / "Success" without icon, answered
 // with OK, exit code 1.
 ::testing::AssertionResult FinishNormally(UiProcess& proc);
+// The same from after PATHS: "Setup Complete" / "Success", exit code 1.
+::testing::AssertionResult FinishAfterPaths(UiProcess& proc);
 
 // The process ends with this exit code.
 ::testing::AssertionResult ExpectExitCode(UiProcess& proc, DWORD expected);
