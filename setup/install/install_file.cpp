@@ -67,6 +67,7 @@ FileResult InstallOneFile(InstallFile& file, HWND copyDialog, MemberInfo* member
   std::vector<char> path(extraction.begin(), extraction.end());
   path.push_back('\0');
   if (member->extract(member->handle, path.data()) != 1) {
+    Trace("Error extracting %s", extraction.c_str());
     if (!backup.empty()) {
       DeleteFileA(extraction.c_str());
       MoveFileA(backup.c_str(), destination.c_str());

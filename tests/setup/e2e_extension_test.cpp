@@ -1,0 +1,109 @@
+// Setup extensions and self-registering DLLs in a real installation under Wine. The extension
+// archive is enumerated first; its "Start" sees FILECOPY and the packed records, skips a file
+// (logged "Skipping file", not extracted, not missing) and moves a target with a string in
+// its own image, which setup must have copied before freeing it; a self-registering DLL is
+// registered from where it was installed. An extension without "Start" stops the copy.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "kit_archive.h"
+#include "setup_e2e.h"
+
+namespace {
+
+KitBytes Bytes(const std::string& text) { return KitBytes(text.begin(), text.end()); }
+
+KitBytes Dll(const char* hostPath) {
+  KitBytes bytes;
+  ReadWholeFile(WinePathOfHostPath(hostPath), bytes);
+  return bytes;
+}
+
+std::string Text(const std::string& path) {
+  KitBytes bytes;
+  if (!ReadWholeFile(path, bytes)) return "(missing)";
+  return std::string(bytes.begin(), bytes.end());
+}
+
+InstallFile File(const std::string& name, int16_t archive, uint8_t flags) {
+  InstallFile file;
+  file.name = name;
+  file.targetIndex = 1;
+  file.subdirIndex = -1;
+  file.archiveIndex = archive;
+  file.flags = flags;
+  file.platforms = 0x07;
+  file.size = 100;
+  return file;
+}
+
+// A set whose EXTARC holds the extension `extension` and whose MAIN holds three files.
+InstallSet ExtensionSet(const std::string& app, const char* extension, std::string scratch) {
+  InstallSet set;
+  set.script = SimpleScript("Extension Test");
+  set.script.diskCount = 1;
+  TargetDir system, target;
+  system.name = "SYS";
+  system.descriptor = "System";
+  target.name = "APP";
+  target.descriptor = "Application," + app;
+  set.script.targets = {system, target};
+  set.script.archives = {{"MAIN", 0}, {"EXTARC", 0}};
+  set.script.files = {File("SKIPME.TXT", 0, FILE_PACKED), File("KEEP.TXT", 0, FILE_PACKED),
+                      File("REG.DLL", 0, FILE_PACKED | FILE_SELFREG), File("EXT.DLL", 1, FILE_PACKED | FILE_EXTENSION)};
+  KitBytes main, extarc;
+  std::string error;
+  EXPECT_TRUE(MakeArchive({{"SKIPME.TXT", Bytes("skip me")}, {"KEEP.TXT", Bytes("keep me")},
+                           {"REG.DLL", Dll(SELFREG_DLL)}},
+                          scratch, main, &error))
+      << error;
+  EXPECT_TRUE(MakeArchive({{"EXT.DLL", Dll(extension)}}, scratch, extarc, &error)) << error;
+  set.archives = {{"MAIN", main}, {"EXTARC", extarc}};
+  return set;
+}
+
+TEST(Extensions, StartSkipsAFileAndMovesATarget) {
+  std::string scratch;
+  ASSERT_TRUE(MakeTestDirectory(&scratch));
+  const std::string app = scratch + "\\app", moved = scratch + "\\moved";
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, ExtensionSet(app, EXTENSION_DLL, scratch)));
+  ASSERT_TRUE(CreateDirectoryA(moved.c_str(), nullptr));  // (the run's directory is made anew above)
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run));
+  ASSERT_TRUE(FinishNormally(proc)) << "nothing is missing: the skipped file counts as handled";
+
+  EXPECT_EQ(Text(app + "\\EXT.LOG"),
+            "window=Installing Files targets=2 files=4 target1=APP\nfile=SKIPME.TXT flags=4\nfile=KEEP.TXT flags=4\n"
+            "file=REG.DLL flags=132\nfile=EXT.DLL flags=12\n");
+  EXPECT_EQ(Text(moved + "\\KEEP.TXT"), "keep me") << "later files go where the extension moved the target";
+  EXPECT_EQ(Text(moved + "\\SKIPME.TXT"), "(missing)");
+  EXPECT_EQ(Text(app + "\\SKIPME.TXT"), "(missing)");
+  EXPECT_EQ(Text(moved + "\\REGISTERED.TXT"), "") << "REG.DLL registered itself where it was installed";
+  const std::string log = Text(app + "\\SETUP.LOG");
+  EXPECT_NE(log.find("\r\n" + app + "\\EXT.DLL\r\nSkipping file SKIPME.TXT\r\n"), std::string::npos) << log;
+}
+
+TEST(Extensions, WithoutStartTheCopyStops) {
+  std::string scratch;
+  ASSERT_TRUE(MakeTestDirectory(&scratch));
+  const std::string app = scratch + "\\app";
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, ExtensionSet(app, NO_START_DLL, scratch)));
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run));
+  ASSERT_TRUE(AcceptPaths(proc));
+  HWND report = nullptr;
+  ASSERT_TRUE(WaitForDialog(proc, "Incomplete Setup!", &report));
+  std::vector<std::string> missing;
+  ASSERT_TRUE(ReadListItems(report, 1024, &missing));
+  EXPECT_EQ(missing, (std::vector<std::string>{app + "\\EXT.DLL", app + "\\KEEP.TXT", app + "\\REG.DLL",
+                                               app + "\\SKIPME.TXT"}));
+  ASSERT_TRUE(ClickButton(report, IDCANCEL));  // "Do not continue"
+  ASSERT_TRUE(ExpectBox(proc, "Install not completed", "Stop", MBICON_STOP, IDOK));
+  ASSERT_TRUE(ExpectExitCode(proc, 1));
+  EXPECT_EQ(Text(app + "\\KEEP.TXT"), "(missing)");
+}
+
+}  // namespace
