@@ -44,6 +44,11 @@ target_compile_definitions(setup_e2e_extension_test PRIVATE
 add_dependencies(setup_e2e_extension_test e2e_dll_1 e2e_dll_2 e2e_dll_3)
 add_wine_test(setup_e2e_extension setup_e2e_extension_test TIMEOUT 300)
 
+# Two disks, Cancel in FILECOPY, a damaged member.
+add_executable(setup_e2e_copy_flow_test e2e_copy_flow_test.cpp)
+target_link_libraries(setup_e2e_copy_flow_test PRIVATE setup_e2e kitwriter_archive gtest_main)
+add_wine_test(setup_e2e_copy_flow setup_e2e_copy_flow_test TIMEOUT 300)
+
 add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TIMEOUT 300
               ARGS --gtest_filter=Personalities/*nt351sp4)
 
