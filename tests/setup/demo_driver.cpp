@@ -43,6 +43,29 @@ std::string Slug(const std::string& text) {
   return slug.empty() ? "window" : slug;
 }
 
+struct DialogSearch {
+  DWORD pid;
+  const std::set<HWND>* answered;
+  HWND found;
+};
+
+BOOL CALLBACK MatchNewDialog(HWND window, LPARAM context) {
+  auto* s = reinterpret_cast<DialogSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != s->pid || !IsWindowVisible(window) || s->answered->count(window) || WindowClass(window) != "#32770")
+    return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+// A visible dialog or message box of the process that has not been handled yet.
+HWND NewDialog(DWORD pid, const std::set<HWND>& answered) {
+  DialogSearch search = {pid, &answered, nullptr};
+  EnumWindows(MatchNewDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // Waits until the screen has been painted after a window appeared.
 void Settle() { Sleep(300 + pauseMs); }
 
@@ -80,19 +103,34 @@ int main(int argc, char** argv) {
   // button (OK), until setup ends.
   std::set<HWND> answered;
   while (IsRunning(proc)) {
-    HWND dialog = FindTopWindow({&proc, "", true, "#32770"});
-    if (!dialog || answered.count(dialog)) {
-      Sleep(50);
+    HWND dialog = NewDialog(proc.pid, answered);
+    if (!dialog) {
+      Sleep(10);
       continue;
     }
     std::string caption;
     ReadWindowText(dialog, &caption);
+    if (caption.empty()) {  // a status dialog (PREPARING, CALCDISKSPACE): it goes by itself
+      answered.insert(dialog);
+      continue;
+    }
+    if (caption == "Installing Files") {
+      // The copy is quick: Cancel holds it at the next file with its question, so that the
+      // copy dialog can be photographed mid-copy; the question is then answered No.
+      PostCommand(dialog, IDCANCEL);
+      answered.insert(dialog);
+      continue;
+    }
     Settle();
-    Shot(Slug(caption.empty() ? "status" : caption));
+    Shot(Slug(caption));
     MessageBoxInfo box;
     if (ReadMessageBox(dialog, &box)) {
       std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
-      ClickButton(dialog, box.HasButton(IDOK) ? IDOK : box.buttons.empty() ? IDOK : box.buttons.front().id);
+      const int answer = box.caption == "Confirmation" && box.HasButton(IDNO) ? IDNO  // go on copying
+                         : box.HasButton(IDOK)                             ? IDOK
+                         : box.buttons.empty()                             ? IDOK
+                                                                           : box.buttons.front().id;
+      ClickButton(dialog, answer);
     } else if (!caption.empty()) {
       std::printf("dialog \"%s\": OK\n", caption.c_str());
       ClickButton(dialog, IDOK);

@@ -13,7 +13,17 @@ KitBytes Text(const std::string& text) { return KitBytes(text.begin(), text.end(
 std::vector<KitFile> DemoFiles() {
   std::string readme = "Sample Office\r\n=============\r\n\r\nThank you for installing Sample Office.\r\n";
   for (int i = 1; i <= 40; ++i) readme += "Chapter " + std::to_string(i) + ": nothing to read here yet.\r\n";
+  // A manual of some megabytes, so that the copy lasts long enough to be watched.
+  std::string manual;
+  static const char* const words[] = {"setup", "installs", "the", "product", "into", "its", "directory", "and",
+                                      "keeps", "a", "log", "of", "every", "file", "it", "writes"};
+  for (unsigned i = 0, x = 12345; manual.size() < 6u << 20; ++i) {
+    x = x * 1103515245u + 12345u;
+    manual += words[(x >> 16) % 16];
+    manual += (i % 12 == 11) ? ".\r\n" : " ";
+  }
   return {{"README.TXT", Text(readme)},
+          {"MANUAL.TXT", Text(manual)},
           {"SAMPLE.INI", Text("[Paths]\r\nHome=%APP%\r\nData=%APP%\\DATA\r\n")},
           {"LETTER.TXT", Text("Dear customer,\r\nthis letter was installed by the demo.\r\n")}};
 }
