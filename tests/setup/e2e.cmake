@@ -47,7 +47,9 @@ add_wine_test(setup_e2e_extension setup_e2e_extension_test TIMEOUT 300)
 # Two disks, Cancel in FILECOPY, a damaged member.
 add_executable(setup_e2e_copy_flow_test e2e_copy_flow_test.cpp)
 target_link_libraries(setup_e2e_copy_flow_test PRIVATE setup_e2e kitwriter_archive gtest_main)
-add_wine_test(setup_e2e_copy_flow setup_e2e_copy_flow_test TIMEOUT 300)
+add_wine_test(setup_e2e_copy_flow setup_e2e_copy_flow_test SMALL_DRIVE TIMEOUT 300 ARGS --gtest_filter=-*nt351sp4*)
+add_wine_test(setup_e2e_copy_flow.sp4 setup_e2e_copy_flow_test PREFIX sp4 TIMEOUT 300
+              ARGS --gtest_filter=Systems/*nt351sp4*)
 
 add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TIMEOUT 300
               ARGS --gtest_filter=Personalities/*nt351sp4)

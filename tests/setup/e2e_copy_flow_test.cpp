@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "kit_archive.h"
 #include "setup_e2e.h"
 
@@ -112,6 +114,77 @@ TEST(CopyFlow, CancelConfirmedStopsTheCopy) {
   EXPECT_EQ(Text(app + "\\B.TXT"), "(missing)");
   const std::string log = Text(app + "\\SETUP.LOG");
   EXPECT_NE(log.find("\r\nERROR: 1 files unsuccessfully copied.\r\n" + app + "\\B.TXT\r\n"), std::string::npos) << log;
+}
+
+// The two-disk set installs completely under every family of Windows (NT 3.51 Service Pack 4
+// in its own prefix).
+class OnEverySystem : public ::testing::TestWithParam<Personality> {};
+
+TEST_P(OnEverySystem, TwoDiskSetInstallsCompletely) {
+  std::string scratch;
+  ASSERT_TRUE(MakeTestDirectory(&scratch));
+  const std::string app = scratch + "\\app";
+  const TwoDisks kit = TwoDiskSet(app, scratch);
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, kit.set));
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run, GetParam()));
+  ASSERT_TRUE(AcceptPaths(proc));
+  HWND prompt = nullptr;
+  ASSERT_TRUE(WaitForDialog(proc, "Setup needs the next disk", &prompt));
+  ASSERT_TRUE(WriteWholeFile(run.temp + "\\MAIN2", kit.second));
+  ASSERT_TRUE(WriteWholeFile(run.temp + "\\DISK2.ID", Bytes("Two Disks Disk 2")));
+  ASSERT_TRUE(ClickButton(prompt, IDOK));
+  ASSERT_TRUE(FinishAfterPaths(proc));
+  EXPECT_EQ(Text(app + "\\A.TXT"), "from disk one");
+  EXPECT_EQ(Text(app + "\\B.TXT"), "from disk two");
+}
+
+INSTANTIATE_TEST_SUITE_P(Systems, OnEverySystem,
+                         ::testing::Values(PERSONALITY_WIN32S, PERSONALITY_WIN95, PERSONALITY_NT4, PERSONALITY_NT351SP4),
+                         [](const ::testing::TestParamInfo<Personality>& info) {
+                           return std::string(PersonalitySuffix(info.param));
+                         });
+
+// A file larger than its script says fills the 1 MiB drive E: during extraction: the library
+// reports the full disk and the previous file is back under its name.
+TEST(CopyFlow, DiskFullDuringExtractionPutsThePreviousFileBack) {
+  if (!std::getenv("SETUP_TEST_SMALL_DRIVE")) GTEST_SKIP() << "no 1 MiB drive E: (mounting a tmpfs needs root)";
+  RemoveTree("E:\\FULL");
+  ASSERT_TRUE(CreateDirectoryA("E:\\FULL", nullptr));
+  ASSERT_TRUE(WriteWholeFile("E:\\FULL\\BIG.DAT", Bytes("the previous big file")));
+  std::string scratch;
+  ASSERT_TRUE(MakeTestDirectory(&scratch));
+  InstallSet set;
+  set.script = SimpleScript("Disk Full");
+  set.script.diskCount = 1;
+  TargetDir system, target;
+  system.name = "SYS";
+  system.descriptor = "System";
+  target.name = "FULL";
+  target.descriptor = "Full Drive,E:\\FULL";
+  set.script.targets = {system, target};
+  set.script.archives = {{"MAIN", 0}};
+  set.script.files = {File("BIG.DAT", 0)};  // 100 bytes, says the script
+  KitBytes big(1536 * 1024);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+  KitBytes archive;
+  std::string error;
+  ASSERT_TRUE(MakeArchive({{"BIG.DAT", big}}, scratch, archive, &error)) << error;
+  set.archives = {{"MAIN", archive}};
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, set));
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run));
+  ASSERT_TRUE(AcceptPaths(proc));
+  ASSERT_TRUE(ExpectBox(proc, "Unable to write.  Disk may be full.", "LZH Decompress Exception", MBICON_EXCLAMATION, IDOK));
+  HWND report = nullptr;
+  ASSERT_TRUE(WaitForDialog(proc, "Incomplete Setup!", &report));
+  ASSERT_TRUE(ClickButton(report, IDOK));
+  ASSERT_TRUE(FinishAfterPaths(proc));
+  EXPECT_EQ(Text("E:\\FULL\\BIG.DAT"), "the previous big file");
+  EXPECT_EQ(ListDirectory("E:\\FULL"), (std::vector<std::string>{"BIG.DAT", "SETUP.LOG"}));
+  RemoveTree("E:\\FULL");
 }
 
 // A member whose compressed data is damaged: the library reports it, the previous file is
