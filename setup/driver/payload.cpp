@@ -17,6 +17,9 @@
 #include "setup/driver/window_helpers.h"
 #include "setup/resources/resource_ids.h"
 
+// <windows.h> names a scroll-bar message SBM_SETPOS too: this file must see the SlideBar's.
+static_assert(SBM_SETPOS == 2024, "the SlideBar's SBM_SETPOS (resource_ids.h), not the scroll bar's");
+
 namespace {
 
 constexpr size_t TRANSFER_BUFFER_SIZE = 102400;

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+// <windows.h> names a scroll-bar message SBM_SETPOS too: this file must see the SlideBar's.
+static_assert(SBM_SETPOS == 2024, "the SlideBar's SBM_SETPOS (resource_ids.h), not the scroll bar's");
+
 namespace {
 
 struct SlideBarState {

@@ -4,6 +4,9 @@
 #include "setup/install/copy_dialogs.h"
 #include "setup/resources/resource_ids.h"
 
+// <windows.h> names a scroll-bar message SBM_SETPOS too: this file must see the SlideBar's.
+static_assert(SBM_SETPOS == 2024, "the SlideBar's SBM_SETPOS (resource_ids.h), not the scroll bar's");
+
 uint32_t handledCount = 0;
 uint32_t totalBytes = 0;
 uint32_t bytesHandled = 0;

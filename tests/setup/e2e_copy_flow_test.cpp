@@ -84,9 +84,14 @@ TEST(CopyFlow, SecondDiskAndCancelWithdrawn) {
   UiProcess proc;
   ASSERT_TRUE(StartSetup(&proc, run));
   ASSERT_TRUE(AcceptPaths(proc));
+  // A close request to the main window while the sequence runs (Alt+F4) is ignored.
+  HWND main = FindTopWindow({&proc, "Setup: Two Disks", false, MAIN_CLASS});
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(PostClose(main));
   ASSERT_NO_FATAL_FAILURE(InsertSecondDisk(proc, run, kit.second));
   ASSERT_TRUE(ExpectBox(proc, "Are you sure you want to cancel?", "Confirmation", MBICON_EXCLAMATION, IDNO));
   ASSERT_TRUE(FinishAfterPaths(proc));
+  EXPECT_FALSE(IsWindow(main));
   EXPECT_EQ(Text(app + "\\A.TXT"), "from disk one");
   EXPECT_EQ(Text(app + "\\B.TXT"), "from disk two");
 }
