@@ -58,9 +58,14 @@ add_wine_test(setup_e2e_script_load.sp4 setup_e2e_script_load_test PREFIX sp4 TI
 add_executable(setup_demo_driver demo_driver.cpp)
 target_link_libraries(setup_demo_driver PRIVATE uidriver gtest)
 
+# The installation benchmark's driver (bench/install_bench.sh): answers setup's dialogs at once.
+add_executable(setup_bench_driver bench_driver.cpp)
+target_link_libraries(setup_bench_driver PRIVATE uidriver gtest)
+
 # Where demo.sh finds the Win32 programs of this build.
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/demo-paths.sh CONTENT
 "setup_exe='$<TARGET_FILE:setup>'
 demo_driver='$<TARGET_FILE:setup_demo_driver>'
+bench_driver='$<TARGET_FILE:setup_bench_driver>'
 kompak32_dll='$<TARGET_FILE:kompak32>'
 ")
