@@ -22,32 +22,12 @@ CalendarTime Seconds(int second) {
   return t;
 }
 
-KitBytes Bytes(const std::string& text) { return KitBytes(text.begin(), text.end()); }
-
-std::string Text(const std::string& path) {
-  KitBytes bytes;
-  if (!ReadWholeFile(path, bytes)) return "(missing)";
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::string SystemDirectory() {
-  char path[MAX_PATH] = "";
-  GetSystemDirectoryA(path, sizeof path);
-  return path;
-}
-
 // A file with the given local last-write time.
 void Install(const std::string& path, const std::string& text, bool readOnly = false) {
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ASSERT_TRUE(WriteWholeFile(path, Bytes(text)));
-  SYSTEMTIME local = {INSTALLED.year, INSTALLED.month, 0, INSTALLED.day, INSTALLED.hour, INSTALLED.minute,
-                      INSTALLED.second, 0};
-  FILETIME localTime, written;
-  ASSERT_TRUE(SystemTimeToFileTime(&local, &localTime) && LocalFileTimeToFileTime(&localTime, &written));
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
-  CloseHandle(file);
+  ASSERT_TRUE(SetLocalWriteTime(path, {INSTALLED.year, INSTALLED.month, 0, INSTALLED.day, INSTALLED.hour,
+                                        INSTALLED.minute, INSTALLED.second, 0}));
   if (readOnly) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
 }
 
@@ -64,22 +44,6 @@ InstallFile File(const std::string& name, int16_t target, int16_t archive, uint8
   return file;
 }
 
-std::string PendingRenames() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                    KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return "";
-  char value[8192] = "";
-  DWORD size = sizeof value - 2, type = 0;
-  std::string joined;
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
-      ERROR_SUCCESS)
-    for (const char* p = value; p < value + size && *p; p += strlen(p) + 1) joined += std::string(p) + "|";
-  RegDeleteValueA(key, "PendingFileRenameOperations");  // a later session would carry it out
-  RegCloseKey(key);
-  return joined;
-}
-
 TEST(Copy, WholeInstallation) {
   std::string scratch;
   ASSERT_TRUE(MakeTestDirectory(&scratch));
@@ -89,7 +53,7 @@ TEST(Copy, WholeInstallation) {
   for (const char* name : {"E2E_NEWER.DLL", "E2E_EQUAL.DLL", "E2E_OLDER.DLL"}) Install(sys + "\\" + name, "installed");
   Install(sys + "\\E2E_RO.DLL", "installed", true);
   DeleteFileA((sys + "\\E2E_RO.NEW").c_str());
-  PendingRenames();
+  TakePendingRenames();
 
   InstallSet set;
   InstallScript& script = set.script = SimpleScript("Copy Test");
@@ -154,7 +118,7 @@ TEST(Copy, WholeInstallation) {
   EXPECT_EQ(Text(sys + "\\E2E_OLDER.DLL"), "installed");
   EXPECT_EQ(Text(sys + "\\E2E_RO.DLL"), "installed");
   EXPECT_EQ(Text(sys + "\\E2E_RO.NEW"), "member for the locked one");
-  const std::string pending = PendingRenames();
+  const std::string pending = TakePendingRenames();
   EXPECT_NE(pending.find("\\??\\" + sys + "\\E2E_RO.NEW|!\\??\\" + sys + "\\E2E_RO.DLL|"), std::string::npos)
       << pending;
 

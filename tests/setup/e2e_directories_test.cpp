@@ -16,21 +16,6 @@ namespace {
 const int LABEL_IDS[6] = {1001, 1004, 1008, 1009, 1010, 1011};
 const int EDIT_IDS[6] = {1000, 1002, 1003, 1005, 1006, 1007};
 
-std::string SystemDirectory() {
-  char path[MAX_PATH] = "";
-  GetSystemDirectoryA(path, sizeof path);
-  return path;
-}
-
-TargetDir Target(const std::string& name, const std::string& descriptor,
-                 std::vector<std::string> subdirs = {}) {
-  TargetDir target;
-  target.name = name;
-  target.descriptor = descriptor;
-  target.subdirs = std::move(subdirs);
-  return target;
-}
-
 InstallFile File(const std::string& name, int16_t target, uint32_t size, PlatformMask platforms = 0x07,
                  int16_t subdir = -1) {
   InstallFile file;
@@ -101,12 +86,12 @@ TEST(Directories, RowsSpaceCreationMemoryAndLog) {
   InstallSet set;
   InstallScript& script = set.script = SimpleScript(title);
   script.contactLines = {"Sample Software Ltd.", "Call 555-0100"};
-  script.targets = {Target("SYS", "System Directory"),
-                    Target("SHARED", "Shared Files,E:\\SHARED,0"),  // unmanaged: never created
-                    Target("APP", "Application," + app, {"DATA", "HELP"}),
-                    Target("DOCS", "BIG"),                        // an alias of a later target
-                    Target("ROOT", "Drive Root,E:\\"),
-                    Target("BIG", "Big Data,E:\\BIG")};
+  script.targets = {MakeTarget("SYS", "System Directory"),
+                    MakeTarget("SHARED", "Shared Files,E:\\SHARED,0"),  // unmanaged: never created
+                    MakeTarget("APP", "Application," + app, {"DATA", "HELP"}),
+                    MakeTarget("DOCS", "BIG"),                        // an alias of a later target
+                    MakeTarget("ROOT", "Drive Root,E:\\"),
+                    MakeTarget("BIG", "Big Data,E:\\BIG")};
   const PlatformMask elsewhere = PLATFORM_WIN95;  // setup runs as Windows NT here
   script.files = {File("SHARE.DAT", 1, 1000000),  // not counted: its target is unmanaged
                   File("APP.EXE", 2, 1000), File("DATA.BIN", 2, 5000, 0x07, 0),
@@ -187,8 +172,8 @@ TEST(Directories, RememberedPathsAndCancel) {
   ASSERT_TRUE(WritePrivateProfileStringA(title.c_str(), "Other", "C:\\NOT USED", "KITMAKER.INI"));
   InstallSet set;
   set.script = SimpleScript(title);
-  set.script.targets = {Target("SYS", "System"), Target("APP", "Application,C:\\DEFAULT APP"),
-                        Target("OTHER", "Other,C:\\DEFAULT OTHER"), Target("THIRD", "Third,C:\\DEFAULT THIRD")};
+  set.script.targets = {MakeTarget("SYS", "System"), MakeTarget("APP", "Application,C:\\DEFAULT APP"),
+                        MakeTarget("OTHER", "Other,C:\\DEFAULT OTHER"), MakeTarget("THIRD", "Third,C:\\DEFAULT THIRD")};
   std::vector<PayloadItem> items = InstallSetItems(set);
   const std::string ini = "[" + title + "]\r\nApplication=C:\\REMEMBERED\r\nThird=\r\n";
   items.push_back({"KITMAKER.INI", KitBytes(ini.begin(), ini.end()), {}, false});
@@ -215,7 +200,7 @@ TEST(Directories, OnlyTheSystemDirectory) {
   const std::string title = "System Only " + std::to_string(GetTickCount());
   InstallSet set;
   set.script = SimpleScript(title);
-  set.script.targets = {Target("SYS", "Windows System")};
+  set.script.targets = {MakeTarget("SYS", "Windows System")};
   SetupRun run;
   ASSERT_TRUE(PrepareSetup(&run, set));
   UiProcess proc;

@@ -12,18 +12,10 @@
 
 namespace {
 
-KitBytes Bytes(const std::string& text) { return KitBytes(text.begin(), text.end()); }
-
 KitBytes Dll(const char* hostPath) {
   KitBytes bytes;
   ReadWholeFile(WinePathOfHostPath(hostPath), bytes);
   return bytes;
-}
-
-std::string Text(const std::string& path) {
-  KitBytes bytes;
-  if (!ReadWholeFile(path, bytes)) return "(missing)";
-  return std::string(bytes.begin(), bytes.end());
 }
 
 InstallFile File(const std::string& name, int16_t archive, uint8_t flags) {

@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string SystemDirectory() {
-  char path[MAX_PATH] = "";
-  GetSystemDirectoryA(path, sizeof path);
-  return path;
-}
-
 std::string WindowsDirectory() {
   char path[MAX_PATH] = "";
   GetWindowsDirectoryA(path, sizeof path);
@@ -25,29 +19,7 @@ std::string WindowsDirectory() {
 
 // Sets a file's local last-write time to midday of the given date.
 void Stamp(const std::string& path, WORD year, WORD month, WORD day) {
-  SYSTEMTIME local = {year, month, 0, day, 12, 0, 0, 0};
-  FILETIME localTime, written;
-  ASSERT_TRUE(SystemTimeToFileTime(&local, &localTime) && LocalFileTimeToFileTime(&localTime, &written));
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
-  CloseHandle(file);
-}
-
-std::string TakePendingRenames() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                    KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return "";
-  char value[8192] = "";
-  DWORD size = sizeof value - 2;
-  std::string joined;
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
-      ERROR_SUCCESS)
-    for (const char* p = value; p < value + size && *p; p += strlen(p) + 1) joined += std::string(p) + "|";
-  RegDeleteValueA(key, "PendingFileRenameOperations");
-  RegCloseKey(key);
-  return joined;
+  ASSERT_TRUE(SetLocalWriteTime(path, {year, month, 0, day, 12, 0, 0, 0}));
 }
 
 enum Outcome { WININIT, DELAYED_MOVE, REFUSED, REFUSED_AFTER_SP4_MESSAGE };

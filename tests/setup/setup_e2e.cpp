@@ -2,6 +2,8 @@
 // temporary directory, the normal end and pixel checks.
 #include "setup_e2e.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -49,6 +51,56 @@ namespace {
   if (!WriteSingleFileSetup(BuiltSetupExe(), items, run->exe, options, &error))
     return ::testing::AssertionFailure() << "kit writer: " << error;
   return ::testing::AssertionSuccess();
+}
+
+KitBytes Bytes(const std::string& text) { return KitBytes(text.begin(), text.end()); }
+
+std::string Text(const std::string& path) {
+  KitBytes bytes;
+  if (!ReadWholeFile(path, bytes)) return "(missing)";
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string SystemDirectory() {
+  char path[MAX_PATH] = "";
+  GetSystemDirectoryA(path, sizeof path);
+  return path;
+}
+
+::testing::AssertionResult SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
+  FILETIME localTime, written;
+  if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &written))
+    return ::testing::AssertionFailure() << "not a time";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::testing::AssertionFailure() << "cannot open " << path;
+  const bool set = SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  if (!set) return ::testing::AssertionFailure() << "cannot set the time of " << path;
+  return ::testing::AssertionSuccess();
+}
+
+std::string TakePendingRenames() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return "";
+  char value[8192] = "";
+  DWORD size = sizeof value - 2;
+  std::string joined;
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+      ERROR_SUCCESS)
+    for (const char* p = value; p < value + size && *p; p += strlen(p) + 1) joined += std::string(p) + "|";
+  RegDeleteValueA(key, "PendingFileRenameOperations");
+  RegCloseKey(key);
+  return joined;
+}
+
+TargetDir MakeTarget(const std::string& name, const std::string& descriptor, std::vector<std::string> subdirs) {
+  TargetDir target;
+  target.name = name;
+  target.descriptor = descriptor;
+  target.subdirs = std::move(subdirs);
+  return target;
 }
 
 PayloadItem LibraryItem() { return {"KOMPAK32.DLL", BuiltLibrary(), {}, false}; }

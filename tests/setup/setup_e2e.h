@@ -57,6 +57,23 @@ PayloadItem LibraryItem();
 // The names in a directory (no "." or ".."), sorted.
 std::vector<std::string> ListDirectory(const std::string& directory);
 
+// Text as bytes, and a file's whole content as text ("(missing)" when it cannot be read).
+KitBytes Bytes(const std::string& text);
+std::string Text(const std::string& path);
+
+// The Windows system directory.
+std::string SystemDirectory();
+
+// Sets a file's last-write time to the given local time.
+::testing::AssertionResult SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local);
+
+// The pending delayed moves (HKLM ...\Session Manager PendingFileRenameOperations) as
+// "string|string|...", removed from the registry (a later session would carry them out).
+std::string TakePendingRenames();
+
+// A target with a descriptor (and subdirectories).
+TargetDir MakeTarget(const std::string& name, const std::string& descriptor, std::vector<std::string> subdirs = {});
+
 // Reads a whole file; fails with the path in the message.
 ::testing::AssertionResult FileHolds(const std::string& path, const KitBytes& expected);
 
