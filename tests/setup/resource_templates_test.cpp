@@ -164,22 +164,22 @@ TEST_F(SetupResources, StatusDialogs) {
 
 // The copy step's dialogs, control by control: class, id (0: the template's own id of a fixed
 // text), text and rectangle in dialog units.
-struct ItemSpec {
+struct ExpectedItem {
   const char* className;
   int id;
   const char* text;
   short x, y, cx, cy;
 };
 
-struct TemplateSpec {
+struct ExpectedTemplate {
   const char* name;
   const char* caption;
   short cx, cy;
-  std::vector<ItemSpec> items;
+  std::vector<ExpectedItem> items;
 };
 
 TEST_F(SetupResources, CopyStepDialogs) {
-  const TemplateSpec specs[] = {
+  const ExpectedTemplate templates[] = {
       {DLG_GETDISK, "Setup needs the next disk", 212, 46,
        {{"Button", IDOK, "OK", 156, 6, 50, 14}, {"Button", IDCANCEL, "Cancel", 156, 26, 50, 14},
         {"Static", 0, "Please insert the disk titled", 8, 10, 136, 10}, {"Static", IDC_DISK_TITLE, "", 8, 26, 136, 10}}},
@@ -197,18 +197,18 @@ TEST_F(SetupResources, CopyStepDialogs) {
         {"Button", IDCANCEL, "Cancel", 172, 6, 50, 14}, {"SLIDEBAR", IDC_COPY_FILE_BAR, "", 8, 62, 212, 10},
         {"SLIDEBAR", IDC_COPY_TOTAL_BAR, "", 8, 80, 212, 10}}},
   };
-  for (const TemplateSpec& spec : specs) {
-    SCOPED_TRACE(spec.name);
-    DialogTemplate d = Dialog(spec.name);
-    EXPECT_EQ(d.caption, spec.caption);
-    EXPECT_EQ(d.cx, spec.cx);
-    EXPECT_EQ(d.cy, spec.cy);
+  for (const ExpectedTemplate& expected : templates) {
+    SCOPED_TRACE(expected.name);
+    DialogTemplate d = Dialog(expected.name);
+    EXPECT_EQ(d.caption, expected.caption);
+    EXPECT_EQ(d.cx, expected.cx);
+    EXPECT_EQ(d.cy, expected.cy);
     EXPECT_EQ(d.font, "MS Sans Serif");
     EXPECT_EQ(d.pointSize, 8);
     EXPECT_TRUE(d.style & DS_MODALFRAME);
-    ASSERT_EQ(d.items.size(), spec.items.size());
-    for (size_t i = 0; i < spec.items.size(); ++i) {
-      const ItemSpec& want = spec.items[i];
+    ASSERT_EQ(d.items.size(), expected.items.size());
+    for (size_t i = 0; i < expected.items.size(); ++i) {
+      const ExpectedItem& want = expected.items[i];
       SCOPED_TRACE(want.text);
       EXPECT_EQ(d.items[i].className, want.className);
       if (want.id != 0) {
