@@ -36,7 +36,9 @@ bool MoveBytes(std::FILE *f, int32_t from, int32_t to, int32_t count, int32_t *m
     return true;
 }
 
-// The offset just past the last member that can be read from offset start on.
+// The offset just past the last member that can be read from offset start on. A member
+// whose data would run past what a 32-bit offset reaches is cut off by the end of the file:
+// it ends at INT32_MAX, and a move of it goes as far as the file does.
 int32_t EndOfMembers(std::FILE *f, int32_t start)
 {
     int32_t pos = start;
@@ -44,7 +46,7 @@ int32_t EndOfMembers(std::FILE *f, int32_t start)
     while (SeekTo(f, pos) && ReadMemberHeader(f, &header)) {
         int64_t end = (int64_t)pos + header.headerSize + 2 + header.compressedSize;
         if (end > INT32_MAX)
-            break;
+            return INT32_MAX;
         pos = (int32_t)end;
     }
     return pos;
@@ -100,8 +102,12 @@ extern "C" int LZH_CALL LZH_Enum(ArchiveHandle *handle, EnumCallback callback, i
         if (headerStart < 0 || !ReadMemberHeader(f, &header))
             break; // the normal end of the archive
         int64_t memberEnd64 = (int64_t)headerStart + header.headerSize + 2 + header.compressedSize;
-        if (memberEnd64 > INT32_MAX)
-            break; // beyond what a 32-bit offset reaches: no further member
+        if (memberEnd64 > INT32_MAX) {
+            // Beyond what a 32-bit offset reaches: the walk ends here, but the header and
+            // what follows it are kept (a deletion before it moves them down).
+            stopped = true;
+            break;
+        }
         const int32_t memberEnd = (int32_t)memberEnd64;
 
         MemberInfo info;
