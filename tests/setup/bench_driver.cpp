@@ -19,9 +19,11 @@ int main(int argc, char** argv) {
     return !result;
   };
   UiProcess proc;
+  const DWORD started = GetTickCount();
   if (failed(StartProgram(&proc, argv[1]))) return 1;
   HWND paths = nullptr;
   if (failed(WaitForDialog(proc, "Installation Directories", &paths, 600000))) return 1;
+  const DWORD pathsShown = GetTickCount();
   ClickButton(paths, IDOK);
   const DWORD start = GetTickCount();
   for (;;) {
@@ -44,6 +46,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "unexpected message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
       return 1;
     }
+    std::printf("start to PATHS %.2f s, PATHS to the end %.2f s\n", (pathsShown - started) / 1000.0,
+                (GetTickCount() - pathsShown) / 1000.0);
     ClickButton(box.hwnd, IDOK);
     break;
   }
