@@ -12,17 +12,7 @@
 
 namespace {
 
-InstallFile File(const std::string& name, int16_t archive) {
-  InstallFile file;
-  file.name = name;
-  file.targetIndex = 1;
-  file.subdirIndex = -1;
-  file.archiveIndex = archive;
-  file.flags = FILE_PACKED;
-  file.platforms = 0x07;
-  file.size = 100;
-  return file;
-}
+InstallFile File(const std::string& name, int16_t archive) { return MakeFile(name, 1, archive); }
 
 struct TwoDisks {
   InstallSet set;

@@ -33,15 +33,7 @@ void Install(const std::string& path, const std::string& text, bool readOnly = f
 
 InstallFile File(const std::string& name, int16_t target, int16_t archive, uint8_t flags = FILE_PACKED,
                  PlatformMask platforms = 0x07, int16_t subdir = -1) {
-  InstallFile file;
-  file.name = name;
-  file.targetIndex = target;
-  file.archiveIndex = archive;
-  file.subdirIndex = subdir;
-  file.flags = flags;
-  file.platforms = platforms;
-  file.size = 20;
-  return file;
+  return MakeFile(name, target, archive, flags, platforms, subdir, 20);
 }
 
 TEST(Copy, WholeInstallation) {

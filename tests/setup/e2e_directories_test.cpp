@@ -16,16 +16,10 @@ namespace {
 const int LABEL_IDS[6] = {1001, 1004, 1008, 1009, 1010, 1011};
 const int EDIT_IDS[6] = {1000, 1002, 1003, 1005, 1006, 1007};
 
+// Counted for space, and handled by the copy step without extraction (not packed).
 InstallFile File(const std::string& name, int16_t target, uint32_t size, PlatformMask platforms = 0x07,
                  int16_t subdir = -1) {
-  InstallFile file;
-  file.name = name;
-  file.targetIndex = target;
-  file.subdirIndex = subdir;
-  file.size = size;
-  file.platforms = platforms;
-  file.flags = 0;  // counted for space, handled without extraction by the copy step
-  return file;
+  return MakeFile(name, target, 0, 0, platforms, subdir, size);
 }
 
 std::string Remembered(const std::string& section, const std::string& key) {

@@ -19,15 +19,7 @@ KitBytes Dll(const char* hostPath) {
 }
 
 InstallFile File(const std::string& name, int16_t archive, uint8_t flags) {
-  InstallFile file;
-  file.name = name;
-  file.targetIndex = 1;
-  file.subdirIndex = -1;
-  file.archiveIndex = archive;
-  file.flags = flags;
-  file.platforms = 0x07;
-  file.size = 100;
-  return file;
+  return MakeFile(name, 1, archive, flags);
 }
 
 // A set whose EXTARC holds the extension `extension` and whose MAIN holds three files.

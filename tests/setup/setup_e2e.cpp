@@ -95,6 +95,19 @@ std::string TakePendingRenames() {
   return joined;
 }
 
+InstallFile MakeFile(const std::string& name, int16_t target, int16_t archive, uint8_t flags, PlatformMask platforms,
+                     int16_t subdir, uint32_t size) {
+  InstallFile file;
+  file.name = name;
+  file.targetIndex = target;
+  file.archiveIndex = archive;
+  file.subdirIndex = subdir;
+  file.flags = flags;
+  file.platforms = platforms;
+  file.size = size;
+  return file;
+}
+
 TargetDir MakeTarget(const std::string& name, const std::string& descriptor, std::vector<std::string> subdirs) {
   TargetDir target;
   target.name = name;

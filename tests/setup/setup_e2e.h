@@ -71,6 +71,10 @@ std::string SystemDirectory();
 // "string|string|...", removed from the registry (a later session would carry them out).
 std::string TakePendingRenames();
 
+// An InstallFile record (displayName is taken from name when the script is read).
+InstallFile MakeFile(const std::string& name, int16_t target, int16_t archive, uint8_t flags = FILE_PACKED,
+                     PlatformMask platforms = 0x07, int16_t subdir = -1, uint32_t size = 100);
+
 // A target with a descriptor (and subdirectories).
 TargetDir MakeTarget(const std::string& name, const std::string& descriptor, std::vector<std::string> subdirs = {});
 
