@@ -28,7 +28,11 @@ add_library(setup_win32 STATIC
   install/install_file.cpp
   install/restart.cpp
   install/extensions.cpp
-  driver/copy_driver.cpp)
+  driver/copy_driver.cpp
+  system/program_groups.cpp
+  system/associations.cpp
+  system/environment.cpp
+  system/ini_settings.cpp)
 target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(setup_win32 PUBLIC setup_script setup_payload)
 target_include_directories(setup_win32 PUBLIC ${PROJECT_SOURCE_DIR}/kompak32)  # kompak32.h: the library's boundary

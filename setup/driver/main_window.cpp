@@ -12,6 +12,7 @@
 #include "setup/install/restart.h"
 #include "setup/script/directories.h"
 #include "setup/script/load_script.h"
+#include "setup/system/system_steps.h"
 
 namespace {
 
@@ -58,8 +59,22 @@ void RunInstallation(HWND window) {
     DestroyWindow(window);
     return;
   }
-  // Program groups, associations, environment and INI settings run here, in that order, as
-  // they are built.
+  if (!CreateProgramGroups(window))
+    ShowMessage(window,
+                "Couldn't create program group(s).\nCall your software vendor for assistence\nin creating the "
+                "necessary program groups.",
+                "Error Detected", MB_ICONASTERISK);
+  ApplyAssociations(window);  // its result is not examined
+  if (!ApplyEnvironment(window)) {
+    ShowMessage(window, "Couldnt create environment variables", "Stop", MB_ICONHAND);
+    DestroyWindow(window);
+    return;
+  }
+  if (!ApplyIniSettings(window)) {
+    ShowMessage(window, "Couldn't perform Ini settings", "Stop", MB_ICONHAND);
+    DestroyWindow(window);
+    return;
+  }
   if (RestartNeeded == 1)
     ShowRestartDialog(window);
   else

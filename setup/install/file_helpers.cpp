@@ -1,4 +1,5 @@
-// File helpers: times, existence, ReplaceWithBackup, ExpandMacrosInFile and CopyWholeFile.
+// File helpers: times, existence, ReplaceWithBackup, ExpandMacrosInFile, whole text files and
+// CopyWholeFile.
 #include "setup/install/file_helpers.h"
 
 #include <cstdio>
@@ -123,6 +124,36 @@ bool ExpandMacrosInFile(const std::string& path) {
   out.file = nullptr;
   // After a failure the installed file stays as extracted, the partly written temporary too.
   return complete && ReplaceWithBackup(path, temporary, "");
+}
+
+bool ReadTextFile(const std::string& path, std::string& text) {
+  text.clear();
+  FileCloser in{fopen(path.c_str(), "rb")};  // binary: a text-mode read would end at a Ctrl-Z
+  if (!in.file) return false;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in.file)) > 0) {
+    for (size_t i = 0; i < n; ++i) {
+      if (buffer[i] == '\n' && !text.empty() && text.back() == '\r') text.back() = '\n';
+      else text += buffer[i];
+    }
+  }
+  return !ferror(in.file);
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  FileCloser out{fopen(path.c_str(), "wb")};
+  if (!out.file) return false;
+  std::string bytes;
+  bytes.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  const bool written = fwrite(bytes.data(), 1, bytes.size(), out.file) == bytes.size();
+  FILE* file = out.file;
+  out.file = nullptr;
+  return fclose(file) == 0 && written;
 }
 
 bool CopyWholeFile(const std::string& source, const std::string& destination, bool failIfExists,

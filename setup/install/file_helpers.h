@@ -1,6 +1,6 @@
 // The small file operations the installation shares: a file's local last-write time, whether
 // a file exists or can be opened, replacing a file through a backup, expanding path macros in
-// an installed text file, and copying a whole file.
+// an installed text file, text files read and written whole, and copying a whole file.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +29,14 @@ bool ReplaceWithBackup(const std::string& target, const std::string& newFile,
 // (with its line end) has more than 259 characters, or a line's expansion fails; the file then
 // stays as it was.
 bool ExpandMacrosInFile(const std::string& path);
+
+// A text file whole, its line ends as "\n" (a "\r\n" becomes "\n"; nothing else changes, a
+// Ctrl-Z included). False when the file cannot be opened or read to its end.
+bool ReadTextFile(const std::string& path, std::string& text);
+
+// Creates or truncates the file and writes `text` with "\r\n" line ends. False when a byte
+// could not be written; the file may then hold part of the text.
+bool WriteTextFile(const std::string& path, const std::string& text);
 
 // Copies `source` to `destination`: with CopyFileA, or on Win32s and with `forceLoop`
 // through a 32,768-byte buffer, checking that every byte arrived.

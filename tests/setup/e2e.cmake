@@ -69,3 +69,11 @@ demo_driver='$<TARGET_FILE:setup_demo_driver>'
 bench_driver='$<TARGET_FILE:setup_bench_driver>'
 kompak32_dll='$<TARGET_FILE:kompak32>'
 ")
+
+# The complete sequence with every record kind: Program Manager links, HKCR, the environment,
+# INI files and SYSTEM.INI, under each family of Windows.
+add_executable(setup_e2e_system_test e2e_system_test.cpp)
+target_link_libraries(setup_e2e_system_test PRIVATE setup_e2e kitwriter_archive gtest ole32 shell32 uuid)
+add_wine_test(setup_e2e_system setup_e2e_system_test SERIAL TIMEOUT 300 ARGS --gtest_filter=-*nt351sp4*)
+add_wine_test(setup_e2e_system.sp4 setup_e2e_system_test SERIAL PREFIX sp4 TIMEOUT 300
+              ARGS --gtest_filter=Systems/*nt351sp4*)

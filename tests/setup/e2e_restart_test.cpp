@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string WindowsDirectory() {
-  char path[MAX_PATH] = "";
-  GetWindowsDirectoryA(path, sizeof path);
-  return path;
-}
-
 // Sets a file's local last-write time to midday of the given date.
 void Stamp(const std::string& path, WORD year, WORD month, WORD day) {
   ASSERT_TRUE(SetLocalWriteTime(path, {year, month, 0, day, 12, 0, 0, 0}));

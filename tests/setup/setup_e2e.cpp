@@ -61,6 +61,12 @@ std::string Text(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::string WindowsDirectory() {
+  char path[MAX_PATH] = "";
+  GetWindowsDirectoryA(path, sizeof path);
+  return path;
+}
+
 std::string SystemDirectory() {
   char path[MAX_PATH] = "";
   GetSystemDirectoryA(path, sizeof path);
@@ -140,6 +146,7 @@ PayloadItem LibraryItem() { return {"KOMPAK32.DLL", BuiltLibrary(), {}, false}; 
   options.directory = directory;
   options.personality = personality;
   options.environment = {"TMP=" + run.temp, "TEMP=" + run.temp};
+  if (!run.trace.empty()) options.environment.push_back("SETUP_TRACE=" + run.trace);
   return StartProgram(proc, run.exe, options);
 }
 

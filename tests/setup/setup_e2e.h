@@ -32,6 +32,7 @@ struct SetupRun {
   std::string root;
   std::string temp;
   std::string exe;
+  std::string trace;  // when set, StartSetup hands it to setup as SETUP_TRACE
 };
 
 // The kompak32.dll of this build, and as the payload entry "KOMPAK32.DLL" that the copy step
@@ -61,7 +62,8 @@ std::vector<std::string> ListDirectory(const std::string& directory);
 KitBytes Bytes(const std::string& text);
 std::string Text(const std::string& path);
 
-// The Windows system directory.
+// The Windows directory and the Windows system directory.
+std::string WindowsDirectory();
 std::string SystemDirectory();
 
 // Sets a file's last-write time to the given local time.
