@@ -1,6 +1,6 @@
 // setup_demo_driver: runs the demo install set and answers its dialogs the way a user would,
 // saving a PNG of the screen at every stage (extraction, main window, each dialog or message
-// box) into an output directory.
+// box, and at the end the program group as the shell shows it) into an output directory.
 //   setup_demo_driver SETUP_EXE OUTPUT_DIR [PAUSE_MS]
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "uidriver.h"
 
@@ -68,6 +69,28 @@ HWND NewDialog(DWORD pid, const std::set<HWND>& answered) {
 
 // Waits until the screen has been painted after a window appeared.
 void Settle() { Sleep(300 + pauseMs); }
+
+BOOL CALLBACK CollectFolderWindow(HWND window, LPARAM found) {
+  if (IsWindowVisible(window) && WindowClass(window) == "ExplorerWClass")
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
+// The shell opens a folder window for the program group; it is photographed, then every such
+// window is closed (they would keep Wine running).
+void ShowProgramGroup(const std::string& group) {
+  HWND folder = nullptr;
+  if (WaitForWindow({nullptr, group, false, "ExplorerWClass"}, &folder, 5000)) {
+    Sleep(500);  // its icons
+    Shot("program-group");
+  }
+  for (int quiet = 0; quiet < 10; Sleep(100)) {
+    std::vector<HWND> windows;
+    EnumWindows(CollectFolderWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) PostMessageA(window, WM_CLOSE, 0, 0);
+    quiet = windows.empty() ? quiet + 1 : 0;
+  }
+}
 
 }  // namespace
 
@@ -131,6 +154,9 @@ int main(int argc, char** argv) {
                          : box.buttons.empty()                             ? IDOK
                                                                            : box.buttons.front().id;
       ClickButton(dialog, answer);
+    } else if (caption == "Setup Complete") {  // the restart dialog: never restart the machine
+      std::printf("dialog \"%s\": Don't Restart Now\n", caption.c_str());
+      ClickButton(dialog, IDCANCEL);
     } else if (!caption.empty()) {
       std::printf("dialog \"%s\": OK\n", caption.c_str());
       ClickButton(dialog, IDOK);
@@ -139,6 +165,7 @@ int main(int argc, char** argv) {
   }
   DWORD code = 0;
   WaitForExit(proc, &code, 10000);
+  ShowProgramGroup("Sample Office");
   std::printf("setup ended with exit code %lu\n", static_cast<unsigned long>(code));
   return code == 1 ? 0 : 1;
 }

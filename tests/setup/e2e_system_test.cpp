@@ -174,9 +174,14 @@ TEST_P(Sequence, EveryRecordKindTakesEffect) {
   DeleteFileA(e2eIni.c_str());
   DeleteFileA(batch.c_str());
   DeleteFileA(batchBackup.c_str());
-  if (s.batchBefore) ASSERT_TRUE(WriteWholeFile(batch, Bytes(s.batchBefore)));
-  for (const char* work : {"c:\\zelauto1.new", "c:\\zelauto2.new"})  // left by an earlier failure
-    if (!nt) ASSERT_TRUE(WriteWholeFile(work, Bytes("SET STALE=1\r\n")));
+  if (s.batchBefore) {
+    ASSERT_TRUE(WriteWholeFile(batch, Bytes(s.batchBefore)));
+  }
+  for (const char* work : {"c:\\zelauto1.new", "c:\\zelauto2.new"}) {  // left by an earlier failure
+    if (!nt) {
+      ASSERT_TRUE(WriteWholeFile(work, Bytes("SET STALE=1\r\n")));
+    }
+  }
   HKEY environment;
   ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Environment", &environment), ERROR_SUCCESS);
   // Longer than the 260 bytes setup reads a PATH into: it must be kept whole.

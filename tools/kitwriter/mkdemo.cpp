@@ -13,19 +13,24 @@ KitBytes Text(const std::string& text) { return KitBytes(text.begin(), text.end(
 std::vector<KitFile> DemoFiles() {
   std::string readme = "Sample Office\r\n=============\r\n\r\nThank you for installing Sample Office.\r\n";
   for (int i = 1; i <= 40; ++i) readme += "Chapter " + std::to_string(i) + ": nothing to read here yet.\r\n";
-  // A manual of some megabytes, so that the copy lasts long enough to be watched.
-  std::string manual;
+  // A manual of some megabytes in eight chapters, so that the copy lasts long enough to be
+  // watched and Cancel in the copy dialog is noticed before the last file.
+  std::vector<KitFile> files = {{"README.TXT", Text(readme)}};
   static const char* const words[] = {"setup", "installs", "the", "product", "into", "its", "directory", "and",
                                       "keeps", "a", "log", "of", "every", "file", "it", "writes"};
-  for (unsigned i = 0, x = 12345; manual.size() < 6u << 20; ++i) {
-    x = x * 1103515245u + 12345u;
-    manual += words[(x >> 16) % 16];
-    manual += (i % 12 == 11) ? ".\r\n" : " ";
+  unsigned x = 12345;
+  for (int chapter = 1; chapter <= 8; ++chapter) {
+    std::string manual;
+    for (unsigned i = 0; manual.size() < 2u << 20; ++i) {
+      x = x * 1103515245u + 12345u;
+      manual += words[(x >> 16) % 16];
+      manual += (i % 12 == 11) ? ".\r\n" : " ";
+    }
+    files.push_back({"MANUAL" + std::to_string(chapter) + ".TXT", Text(manual)});
   }
-  return {{"README.TXT", Text(readme)},
-          {"MANUAL.TXT", Text(manual)},
-          {"SAMPLE.INI", Text("[Paths]\r\nHome=%APP%\r\nData=%APP%\\DATA\r\n")},
-          {"LETTER.TXT", Text("Dear customer,\r\nthis letter was installed by the demo.\r\n")}};
+  files.push_back({"SAMPLE.INI", Text("[Paths]\r\nHome=%APP%\r\nData=%APP%\\DATA\r\n")});
+  files.push_back({"LETTER.TXT", Text("Dear customer,\r\nthis letter was installed by the demo.\r\n")});
+  return files;
 }
 
 InstallScript DemoScript(const std::vector<KitFile>& files, uint32_t archiveSize) {
@@ -54,8 +59,9 @@ InstallScript DemoScript(const std::vector<KitFile>& files, uint32_t archiveSize
     file.flags = FILE_PACKED | (kitFile.name == "SAMPLE.INI" ? FILE_EXPAND : 0);
     script.files.push_back(file);
   }
-  script.groups = {{"Sample Office", {{"Read Me", "notepad.exe", "%APP%\\README.TXT", "%APP%"}}}};
-  script.associations = {{"smp", "Sample Document", "notepad.exe", "%1"}};
+  script.groups = {{"Sample Office",
+                    {{"Read Me", "%APP%\\README.TXT", "", "%APP%"}, {"Manual", "%APP%\\MANUAL1.TXT", "", "%APP%"}}}};
+  script.associations = {{"smp", "Sample Document", "notepad.exe", "%%1"}};  // %% gives one percent sign
   script.envSettings = {{"SAMPLEDIR", "%APP%"}};
   script.iniSettings = {{"SAMPLE.INI", "Paths", "Data", "%APP%\\DATA", script.platforms}};
   return script;
