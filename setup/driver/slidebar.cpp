@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // <windows.h> names a scroll-bar message SBM_SETPOS too: this file must see the SlideBar's.
 static_assert(SBM_SETPOS == 2024, "the SlideBar's SBM_SETPOS (resource_ids.h), not the scroll bar's");
@@ -22,6 +23,8 @@ struct SlideBarState {
   RECT textRect;       // where the percentage text was last measured to lie
   int16_t textTop;
   HFONT font;          // from WM_SETFONT; null: the device context's default font
+  // The extent of each text "0%".."100%" in that font, measured once (cx 0: not yet).
+  SIZE extents[101];
 };
 
 SlideBarState* StateOf(HWND window) {
@@ -45,10 +48,11 @@ void RecomputeTextTop(HWND window, SlideBarState* state) {
   state->textTop = static_cast<int16_t>((client.bottom - metrics.tmAscent) / 2 - 1);
 }
 
-// Measures `text` on `dc` (font already selected) and stores its rectangle, centred.
+// Measures `text`, the state's position, on `dc` (font already selected) and stores its
+// rectangle, centred.
 void MeasureText(HDC dc, SlideBarState* state, int width, const char* text, int length) {
-  SIZE extent = {};
-  GetTextExtentPointA(dc, text, length, &extent);
+  SIZE& extent = state->extents[state->position];
+  if (extent.cx == 0) GetTextExtentPointA(dc, text, length, &extent);
   state->textRect.left = width / 2 - extent.cx / 2;
   state->textRect.top = state->textTop;
   state->textRect.right = state->textRect.left + extent.cx;
@@ -71,19 +75,24 @@ void Draw(HDC dc, SlideBarState* state, int width, int height) {
   int length = snprintf(text, sizeof text, "%d%%", state->position);
   MeasureText(dc, state, width, text, length);
 
-  // Empty part: black on the window colour.
-  SelectClipRgn(dc, region);
-  ExcludeClipRect(dc, 0, 0, edge, height);
-  SetTextColor(dc, RGB(0, 0, 0));
-  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-  TextOutA(dc, state->textRect.left, state->textTop, text, length);
+  // Empty part: black on the window colour. (A part that the text does not reach is skipped:
+  // its drawing would be clipped away whole.)
+  if (state->textRect.right > edge) {
+    SelectClipRgn(dc, region);
+    ExcludeClipRect(dc, 0, 0, edge, height);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    TextOutA(dc, state->textRect.left, state->textTop, text, length);
+  }
 
   // Filled part: white on the fill colour.
-  SelectClipRgn(dc, region);
-  ExcludeClipRect(dc, edge, 0, width, height);
-  SetTextColor(dc, RGB(255, 255, 255));
-  SetBkColor(dc, state->fillColour);
-  TextOutA(dc, state->textRect.left, state->textTop, text, length);
+  if (state->textRect.left < edge) {
+    SelectClipRgn(dc, region);
+    ExcludeClipRect(dc, edge, 0, width, height);
+    SetTextColor(dc, RGB(255, 255, 255));
+    SetBkColor(dc, state->fillColour);
+    TextOutA(dc, state->textRect.left, state->textTop, text, length);
+  }
 
   SelectClipRgn(dc, nullptr);
   DeleteObject(region);
@@ -144,6 +153,7 @@ LRESULT CALLBACK SlideBarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       return 0;
     case WM_SETFONT:
       state->font = reinterpret_cast<HFONT>(wParam);
+      memset(state->extents, 0, sizeof state->extents);
       RecomputeTextTop(window, state);
       if (LOWORD(lParam)) {
         InvalidateRect(window, nullptr, TRUE);
