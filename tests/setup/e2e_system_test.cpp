@@ -201,8 +201,12 @@ TEST_P(Sequence, EveryRecordKindTakesEffect) {
   script.files = {MakeFile(APP_EXE, 1, 0)};
   // Wine's Program Manager takes the whole first AddItem argument for the program: it refuses
   // the item with arguments, so the later items decide the step.
+  // A title with a double quote and a command longer than the 283-character buffer are not
+  // sent.
+  const std::string longTitle(250, 'T');
   script.groups = {{group,
                     {Item("Broken", "%NOPE%\\X.EXE", ""), Item("Args", "%APP%\\APP.EXE", "/x"),
+                     Item("Say \"hi\"", "%APP%\\APP.EXE", ""), Item(longTitle, "%APP%\\APP.EXE", ""),
                      Item("Sample", "%APP%\\APP.EXE", ""), Item("Long", "%APP%[0,-1]\\APP.EXE", "")}}};
   script.associations = {{"e2e1", TYPE_NAME, "%APP%[0,-1]\\APP.EXE", "\"%%1\""},
                          {"e2e2", TYPE_NAME, "%APP%\\APP.EXE", "/open"},
@@ -265,6 +269,11 @@ TEST_P(Sequence, EveryRecordKindTakesEffect) {
     if (found != std::string::npos) at = found;
   }
   EXPECT_EQ(trace.find("Broken"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("the item title \"Say \"hi\"\" holds a double quote and is not sent"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("[ReplaceItem(\"Say"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("longer than 283 and is not sent: [AddItem(" + shortApp + "\\APP.EXE ,\"" + longTitle),
+            std::string::npos)
+      << trace;
   Link link;
   ASSERT_TRUE(ReadLink(groupDir + "\\Sample.lnk", &link));
   EXPECT_EQ(Lower(LongPath(link.path)), Lower(longApp + "\\APP.EXE"));
