@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds everything, builds a demo install set (a single-file setup made with the
-# kit writer), runs it under Wine and saves PNG screenshots of the main window and dialogs.
+# The main job: builds everything, builds the demo install set (a single-file setup that
+# kitmaker makes from the example manifest tools/kitmaker/example/sample.toml), runs it under
+# Wine and saves PNG screenshots of the main window and dialogs.
 # With $DISPLAY set the run is shown on that display (slowed down so it can be watched);
 # otherwise it runs headless on the bench's private Xvfb. The driver answers every dialog.
 set -euo pipefail
@@ -14,7 +15,11 @@ tree=$(tests/winebench/kind --tree)
 out="$PWD/out/demo"
 rm -rf "$out"
 mkdir -p "$out"
-build/native/tools/kitwriter/mkdemo "$setup_exe" "$out/SAMPLE.EXE" "$kompak32_dll" >/dev/null
+mkdir -p "$out/sample/files"
+build/native/tools/kitmaker/mksample "$out/sample/files"
+cp tools/kitmaker/example/sample.toml "$out/sample/"
+build/native/tools/kitmaker/kitmaker build "$out/sample/sample.toml" -o "$out/SAMPLE.EXE" \
+  --setup "$setup_exe" --library "$kompak32_dll"
 
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 show=(); pause=0

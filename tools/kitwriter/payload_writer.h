@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "kit_bytes.h"
-
-inline constexpr std::size_t PAYLOAD_TRAILER_SIZE = 16;
+#include "setup/driver/payload_format.h"  // PAYLOAD_TRAILER_SIZE: the format setup reads
 
 // One file of the install set as it is stored in the payload.
 struct PayloadItem {
