@@ -80,17 +80,19 @@ TEST(Deliverables, ImportOnlyWhatWindows95AndNt351Export) {
     }
 }
 
-TEST(Deliverables, KompakExeImportsWhatWindowsXpExports) {
+TEST(Deliverables, VendorToolsImportWhatWindowsXpExports) {
     std::set<std::string> allowed = ReadList("win95_nt351.imports");
     const std::set<std::string> xp = ReadList("winxp.imports");
     allowed.insert(xp.begin(), xp.end());
     std::set<std::string> dlls = SYSTEM_DLLS;
     dlls.insert("MSVCRT.DLL");
-    const PeFile pe = Read(KOMPAK_EXE);
-    EXPECT_EQ(pe.machine, MACHINE_I386);
-    EXPECT_GE(pe.imports.size(), 50u);
-    EXPECT_EQ(ForbiddenImports(pe, dlls, allowed), "")
-        << "imports that Windows XP lacks (or that the lists do not name)";
+    for (const char* tool : {KOMPAK_EXE, KITMAKER_EXE}) {
+        const PeFile pe = Read(tool);
+        EXPECT_EQ(pe.machine, MACHINE_I386) << tool;
+        EXPECT_GE(pe.imports.size(), 50u) << tool;
+        EXPECT_EQ(ForbiddenImports(pe, dlls, allowed), "")
+            << tool << ": imports that Windows XP lacks (or that the lists do not name)";
+    }
 }
 
 TEST(Deliverables, Kompak32DllExportsExactlyItsEightNames) {

@@ -77,3 +77,12 @@ target_link_libraries(setup_e2e_system_test PRIVATE setup_e2e kitwriter_archive 
 add_wine_test(setup_e2e_system setup_e2e_system_test SERIAL TIMEOUT 300 ARGS --gtest_filter=-*nt351sp4*)
 add_wine_test(setup_e2e_system.sp4 setup_e2e_system_test SERIAL PREFIX sp4 TIMEOUT 300
               ARGS --gtest_filter=Systems/*nt351sp4*)
+
+# kitmaker.exe and mksample.exe build the example set and a disk set, which then install.
+add_executable(setup_e2e_kitmaker_test e2e_kitmaker_test.cpp)
+target_link_libraries(setup_e2e_kitmaker_test PRIVATE setup_e2e gtest_main shell32)
+target_compile_definitions(setup_e2e_kitmaker_test PRIVATE
+  KITMAKER_TOOLS_DIR="$<TARGET_FILE_DIR:kitmaker>" EXAMPLE_MANIFEST="${PROJECT_SOURCE_DIR}/tools/kitmaker/example/sample.toml"
+  SETUP_EXE_HOST_PATH="$<TARGET_FILE:setup>" KOMPAK32_DLL_HOST_PATH="$<TARGET_FILE:kompak32>")
+add_dependencies(setup_e2e_kitmaker_test kitmaker mksample setup kompak32)
+add_wine_test(setup_e2e_kitmaker setup_e2e_kitmaker_test SERIAL TIMEOUT 300)

@@ -341,8 +341,14 @@ bool ReadManifest(const std::string& path, Manifest& manifest, std::vector<Manif
   manifest = Manifest();
   manifest.path = path;
   toml::table document;
+  KitBytes text;
+  if (!ReadWholeFile(path, text)) {
+    errors.push_back({path + ": cannot read the manifest"});
+    return false;
+  }
   try {
-    document = toml::parse_file(path);
+    // Read here rather than by toml++, whose file opening differs from system to system.
+    document = toml::parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), path);
   } catch (const toml::parse_error& error) {
     errors.push_back({path + ":" + std::to_string(error.source().begin.line) + ": " + std::string(error.description())});
     return false;
