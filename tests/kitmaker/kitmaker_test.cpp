@@ -71,6 +71,9 @@ TEST(Manifest, EachErrorNamesItsLineKeyAndLimit) {
        "15: ini[0].value: has 256 characters; at most 255"},
       {VALID + "[[association]]\nextension = \".txt\"\ntype = \"T\"\nprogram = \"P\"\n",
        "12: association[0].extension: is written without its dot"},
+      {"[product]\ntitle = \"P\"\n[set]\nlayout = \"floppies\"\ndisk_size = 100\n",
+       "4: set.layout: must be \"single\" or \"disks\""},
+      {"[product]\ntitle = \"P\"\n[set]\ndisk_size = 100\n", "4: set.disk_size: must be a whole number of bytes"},
       {"[product\ntitle = \"P\"\n", "1: "},  // not TOML at all
   };
   const fs::path dir = TestDir("errors");
@@ -183,11 +186,12 @@ TEST(Command, ADiskSetSpillsToTheNextDiskAtItsCapacity) {
   Write(dir / "one.bin", noise);
   Write(dir / "two.bin", noise.substr(1) + "Z");
   const std::string manifest =
-      "[product]\ntitle = \"Disks\"\n[[target]]\nname = \"APP\"\nlabel = \"A\"\n"
+      "[product]\ntitle = \"Disks\"\n[set]\nlayout = \"disks\"\ndisk_size = 200000\n"
+      "[[target]]\nname = \"APP\"\nlabel = \"A\"\n"
       "[[file]]\nsource = \"one.bin\"\ntarget = \"APP\"\narchive = \"ONE\"\n"
       "[[file]]\nsource = \"two.bin\"\ntarget = \"APP\"\narchive = \"TWO\"\n";
   Write(dir / "disks.toml", manifest);
-  const std::string common = " --disks --disk-size 200000 --setup " + (dir / "setup.exe").string() + " --library " +
+  const std::string common = " --setup " + (dir / "setup.exe").string() + " --library " +
                              (dir / "kompak32.dll").string();
   ASSERT_EQ(RunKitmaker("build " + (dir / "disks.toml").string() + " -o " + (dir / "set").string() + common), 0);
   for (const char* file : {"DISK1/SETUP.EXE", "DISK1/SETUP.DAT", "DISK1/KOMPAK32.DLL", "DISK1/DISK1.ID", "DISK1/ONE",

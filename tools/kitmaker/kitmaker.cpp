@@ -25,8 +25,8 @@ constexpr uint32_t DISKETTE_BYTES = 1457664;  // a 1.44 MB diskette
 
 struct BuildOptions {
   std::string manifest, output, setupExe, library;
-  bool disks = false;
-  uint32_t diskSize = DISKETTE_BYTES;
+  bool disks = false;     // --disks, or the manifest's [set] layout
+  uint32_t diskSize = 0;  // --disk-size, or the manifest's [set] disk_size, or a diskette
   bool verbose = false;
 };
 
@@ -167,9 +167,11 @@ bool WriteDiskSet(InstallSet& set, const BuildOptions& options, std::string& err
   return true;
 }
 
-int Build(const BuildOptions& options) {
+int Build(BuildOptions options) {
   Manifest manifest;
   if (!ReadManifestOrReport(options.manifest, manifest)) return 1;
+  options.disks = options.disks || manifest.disks;
+  if (options.diskSize == 0) options.diskSize = manifest.diskSize ? manifest.diskSize : DISKETTE_BYTES;
   InstallSet set;
   set.script = manifest.script;
   std::string error, scratch;
@@ -209,8 +211,8 @@ int main(int argc, char** argv) {
   build->add_option("-o,--output", options.output, "the setup to write (with --disks: the directory)")->required();
   build->add_option("--setup", options.setupExe, "the setup.exe that carries the set")->required();
   build->add_option("--library", options.library, "the archive library KOMPAK32.DLL for the set")->required();
-  build->add_flag("--disks", options.disks, "write a disk set: folders DISK1, DISK2, ...");
-  build->add_option("--disk-size", options.diskSize, "bytes a disk holds (default: a 1.44 MB diskette)")
+  build->add_flag("--disks", options.disks, "write a disk set: folders DISK1, DISK2, ... (or [set] layout = \"disks\")");
+  build->add_option("--disk-size", options.diskSize, "bytes a disk holds (default: [set] disk_size, or a 1.44 MB diskette)")
       ->check(CLI::Range(65536u, 0x7FFFFFFFu));
   build->add_flag("-v,--verbose", options.verbose, "list each file as it is packed");
   CLI::App* show = app.add_subcommand("show", "show what a built set holds");
@@ -223,7 +225,13 @@ int main(int argc, char** argv) {
   }
   if (check->parsed()) {
     Manifest read;
-    return ReadManifestOrReport(options.manifest, read) ? 0 : 1;
+    std::string error, scratch;
+    if (!ReadManifestOrReport(options.manifest, read)) return 1;
+    // What build will check last: setup's own reader accepts the script.
+    const bool accepted = MakeScratchDirectory(scratch) && ScriptReadsBack(read.script, scratch, error);
+    if (!scratch.empty()) RemoveScratchDirectory(scratch);
+    if (!accepted) std::fprintf(stderr, "kitmaker: %s\n", error.empty() ? "cannot make a scratch directory" : error.c_str());
+    return accepted ? 0 : 1;
   }
   if (show->parsed()) return ShowSet(target, stdout) ? 0 : 1;
   return Build(options);

@@ -370,6 +370,24 @@ bool ReadManifest(const std::string& path, Manifest& manifest, std::vector<Manif
     checker.Error(node ? node : &document, "product", "a [product] table with the title is missing");
   }
   root.Use("product");
+  if (const toml::node* node = root.Node("set"); node && node->as_table()) {
+    Table set(checker, *node->as_table(), "set");
+    const std::string layout = set.String("layout", 16, false, "single");
+    if (layout == "disks") manifest.disks = true;
+    else if (layout != "single") checker.Error(set.Node("layout"), "set.layout", "must be \"single\" or \"disks\"");
+    set.Use("disk_size");
+    if (const toml::node* size = set.Node("disk_size")) {
+      const auto* value = size->as_integer();
+      if (!value || value->get() < 65536 || value->get() > 0x7FFFFFFF)
+        checker.Error(size, "set.disk_size", "must be a whole number of bytes from 65536 to 2147483647");
+      else
+        manifest.diskSize = static_cast<uint32_t>(value->get());
+    }
+    set.CheckUnknown();
+  } else if (node) {
+    checker.Error(node, "set", "must be a table ([set])");
+  }
+  root.Use("set");
   ReadTargets(root, script);
   ReadFiles(root, manifest, baseDir);
   ReadGroups(root, script);

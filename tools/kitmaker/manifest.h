@@ -4,6 +4,7 @@
 // reader enforces, so that a manifest that reads without errors gives a set setup accepts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct Manifest {
   std::string path;
   InstallScript script;
   std::vector<std::vector<ManifestFile>> archiveFiles;  // by index of script.archives
+  bool disks = false;       // [set] layout = "disks": a disk set rather than a single file
+  uint32_t diskSize = 0;    // [set] disk_size; 0: not given
 };
 
 // One error: "FILE:LINE: KEY: what is wrong".
