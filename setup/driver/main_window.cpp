@@ -40,41 +40,29 @@ void PaintBanner(HWND window) {
   EndPaint(window, &paint);
 }
 
+// Shows the message of a step that stops the installation (stop icon), then destroys the
+// window, which ends the message loop.
+void StopInstallation(HWND window, const char* text, const char* caption) {
+  ShowMessage(window, text, caption, MB_ICONHAND);
+  DestroyWindow(window);
+}
+
 // The installation, in its fixed order. A step that stops the sequence shows its message box
 // first; then the window is destroyed, which ends the message loop.
 void RunInstallation(HWND window) {
-  if (!LoadInstallScript(window)) {
-    ShowMessage(window, "Invalid or missing setup file", "Fatal Error", MB_ICONHAND);
-    DestroyWindow(window);
-    return;
-  }
+  if (!LoadInstallScript(window)) return StopInstallation(window, "Invalid or missing setup file", "Fatal Error");
   // A dialog failure (-1) stops the installation as Cancel (0) does.
-  if (static_cast<signed char>(ShowPathsDialog(window)) <= 0) {
-    ShowMessage(window, "Setup Cancelled", "Stop", MB_ICONHAND);
-    DestroyWindow(window);
-    return;
-  }
-  if (!CopyFiles(window)) {
-    ShowMessage(window, "Install not completed", "Stop", MB_ICONHAND);
-    DestroyWindow(window);
-    return;
-  }
+  if (static_cast<signed char>(ShowPathsDialog(window)) <= 0)
+    return StopInstallation(window, "Setup Cancelled", "Stop");
+  if (!CopyFiles(window)) return StopInstallation(window, "Install not completed", "Stop");
   if (!CreateProgramGroups(window))
     ShowMessage(window,
                 "Couldn't create program group(s).\nCall your software vendor for assistence\nin creating the "
                 "necessary program groups.",
                 "Error Detected", MB_ICONASTERISK);
   ApplyAssociations(window);  // its result is not examined
-  if (!ApplyEnvironment(window)) {
-    ShowMessage(window, "Couldnt create environment variables", "Stop", MB_ICONHAND);
-    DestroyWindow(window);
-    return;
-  }
-  if (!ApplyIniSettings(window)) {
-    ShowMessage(window, "Couldn't perform Ini settings", "Stop", MB_ICONHAND);
-    DestroyWindow(window);
-    return;
-  }
+  if (!ApplyEnvironment(window)) return StopInstallation(window, "Couldnt create environment variables", "Stop");
+  if (!ApplyIniSettings(window)) return StopInstallation(window, "Couldn't perform Ini settings", "Stop");
   if (RestartNeeded == 1)
     ShowRestartDialog(window);
   else
