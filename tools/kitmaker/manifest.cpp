@@ -161,6 +161,13 @@ void CheckMacros(Table& table, const std::string& key, const std::string& text, 
   }
 }
 
+// A string that setup expands: at most 255 characters, and its macros name targets.
+std::string MacroField(Table& table, const std::string& key, const InstallScript& script, bool required = false) {
+  const std::string text = table.String(key, MAX_STRING_CHARS, required);
+  CheckMacros(table, key, text, script);
+  return text;
+}
+
 // A name that setup takes as a plain file name: no path parts, no device, not empty.
 void CheckPlainName(Table& table, const std::string& key, const std::string& name) {
   switch (CheckEntryName(name, 0)) {
@@ -285,12 +292,9 @@ void ReadGroups(Table& root, InstallScript& script) {
     for (Table& i : g.Tables("item")) {
       ProgramItem item;
       item.title = i.String("title", MAX_STRING_CHARS, true);
-      item.command = i.String("command", MAX_STRING_CHARS, true);
-      item.arguments = i.String("arguments", MAX_STRING_CHARS);
-      item.workDir = i.String("workdir", MAX_STRING_CHARS);
-      CheckMacros(i, "command", item.command, script);
-      CheckMacros(i, "arguments", item.arguments, script);
-      CheckMacros(i, "workdir", item.workDir, script);
+      item.command = MacroField(i, "command", script, true);
+      item.arguments = MacroField(i, "arguments", script);
+      item.workDir = MacroField(i, "workdir", script);
       i.CheckUnknown();
       group.items.push_back(item);
     }
@@ -306,18 +310,15 @@ void ReadSettings(Table& root, InstallScript& script) {
     if (!association.extension.empty() && association.extension[0] == '.')
       a.c.Error(a.Node("extension"), a.Key("extension"), "is written without its dot");
     association.typeName = a.String("type", MAX_STRING_CHARS, true);
-    association.program = a.String("program", MAX_STRING_CHARS, true);
-    association.arguments = a.String("arguments", MAX_STRING_CHARS);
-    CheckMacros(a, "program", association.program, script);
-    CheckMacros(a, "arguments", association.arguments, script);
+    association.program = MacroField(a, "program", script, true);
+    association.arguments = MacroField(a, "arguments", script);
     a.CheckUnknown();
     script.associations.push_back(association);
   }
   for (Table& e : root.Tables("environment")) {
     EnvSetting setting;
     setting.name = e.String("name", MAX_STRING_CHARS, true);
-    setting.value = e.String("value", MAX_STRING_CHARS, true);
-    CheckMacros(e, "value", setting.value, script);
+    setting.value = MacroField(e, "value", script, true);
     e.CheckUnknown();
     script.envSettings.push_back(setting);
   }
@@ -326,9 +327,8 @@ void ReadSettings(Table& root, InstallScript& script) {
     setting.file = i.String("file", MAX_STRING_CHARS, true);
     setting.section = i.String("section", MAX_STRING_CHARS, true);
     setting.key = i.String("key", MAX_STRING_CHARS, true);
-    setting.value = i.String("value", MAX_STRING_CHARS);
+    setting.value = MacroField(i, "value", script);
     setting.platforms = Platforms(i, "platforms", script.platforms);
-    CheckMacros(i, "value", setting.value, script);
     i.CheckUnknown();
     script.iniSettings.push_back(setting);
   }
