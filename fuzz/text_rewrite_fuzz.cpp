@@ -37,15 +37,20 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
   return true;
 }
 
-// The upper-case file name of a device line's value (after its last backslash or colon),
-// without the line's end and trailing spaces.
-std::string DriverFile(std::string value) {
-  value = value.substr(0, value.find_first_of("\r\n"));
-  while (!value.empty() && value.back() == ' ') value.pop_back();
+// The upper-case file name of a device value (after its last backslash or colon).
+std::string DriverFile(const std::string& value) {
   const size_t cut = value.find_last_of("\\:");
   std::string name = cut == std::string::npos ? value : value.substr(cut + 1);
   for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
   return name;
+}
+
+// An old line's value as the rewrite compares it: up to a carriage return or line feed, without
+// trailing spaces.
+std::string WithoutLineEnd(std::string value) {
+  value = value.substr(0, value.find_first_of("\r\n"));
+  while (!value.empty() && value.back() == ' ') value.pop_back();
+  return value;
 }
 
 // True when `kept` is `whole` with some lines left out, and every line left out is a device
@@ -56,7 +61,7 @@ bool KeptAllButOlderDeviceLines(const std::vector<std::string>& kept, const std:
   for (const std::string& line : whole) {
     if (i < kept.size() && kept[i] == line)
       ++i;
-    else if (!StartsWithIgnoringCase(line, "device=") || DriverFile(line.substr(7)) != driver)
+    else if (!StartsWithIgnoringCase(line, "device=") || DriverFile(WithoutLineEnd(line.substr(7))) != driver)
       return false;
   }
   return i == kept.size();
@@ -76,15 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string out;
   if (AddDeviceLineTo(file, "386Enh", "device", value, out)) {
     std::vector<std::string> outLines = Lines(out), inLines = Lines(file);
-    const std::string added = "device=" + value;
-    bool removed = false;
-    for (size_t i = 0; i < outLines.size(); ++i)
-      if (outLines[i] == added && !removed) {
-        outLines.erase(outLines.begin() + static_cast<long>(i));
-        removed = true;
-        break;
-      }
-    Require(removed);
+    // The new line stands right after the first header of the section.
+    size_t header = 0;
+    while (header < outLines.size() && !StartsWithIgnoringCase(outLines[header], "[386Enh]")) ++header;
+    Require(header + 1 < outLines.size() && outLines[header + 1] == "device=" + value);
+    outLines.erase(outLines.begin() + static_cast<long>(header + 1));
     Require(KeptAllButOlderDeviceLines(outLines, inLines, DriverFile(value)));
   }
 
