@@ -8,7 +8,7 @@ seconds=${FUZZ_SECONDS:-8}
 cmake -S . -B build/fuzz -G Ninja -DKOMPAK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 targets=(fuzz_header_walk fuzz_lh5_decoder fuzz_lh5_roundtrip setup_dat_fuzz text_rewrite_fuzz
-         path_macros_fuzz)
+         path_macros_fuzz manifest_fuzz)
 cmake --build build/fuzz -j 2 --target "${targets[@]}" >/dev/null
 
 work=$(mktemp -d)

@@ -334,6 +334,41 @@ void ReadSettings(Table& root, InstallScript& script) {
   }
 }
 
+// TOML allows characters outside ASCII only in strings and comments. toml++ 3.3 reaches an
+// "unreachable" point (undefined behaviour) when it classifies some of them elsewhere, so they
+// are refused here first: the line of the first one, or 0 when there is none.
+unsigned LineOfStrayNonAscii(const std::string& text) {
+  unsigned line = 1;
+  size_t i = 0;
+  auto startsWith = [&](const char* s) { return text.compare(i, std::char_traits<char>::length(s), s) == 0; };
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '\n') {
+      ++line, ++i;
+    } else if (c == '#') {  // a comment, to the end of the line
+      while (i < text.size() && text[i] != '\n') ++i;
+    } else if (startsWith("\"\"\"") || startsWith("'''")) {  // a multi-line string
+      const std::string close = text.substr(i, 3);
+      i += 3;
+      while (i < text.size() && !startsWith(close.c_str())) {
+        if (text[i] == '\n') ++line;
+        i += (close[0] == '"' && text[i] == '\\' && i + 1 < text.size()) ? 2 : 1;
+      }
+      i += 3;
+    } else if (c == '"' || c == '\'') {  // a string on one line
+      ++i;
+      while (i < text.size() && text[i] != c && text[i] != '\n')
+        i += (c == '"' && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') ? 2 : 1;
+      if (i < text.size() && text[i] == c) ++i;
+    } else if (static_cast<unsigned char>(c) >= 0x80) {
+      return line;
+    } else {
+      ++i;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool ReadManifest(const std::string& path, Manifest& manifest, std::vector<ManifestError>& errors) {
@@ -346,9 +381,15 @@ bool ReadManifest(const std::string& path, Manifest& manifest, std::vector<Manif
     errors.push_back({path + ": cannot read the manifest"});
     return false;
   }
+  const std::string source(reinterpret_cast<const char*>(text.data()), text.size());
+  if (const unsigned line = LineOfStrayNonAscii(source)) {
+    errors.push_back({path + ":" + std::to_string(line) +
+                      ": a character outside ASCII outside a string or comment (names and keys are ASCII)"});
+    return false;
+  }
   try {
     // Read here rather than by toml++, whose file opening differs from system to system.
-    document = toml::parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), path);
+    document = toml::parse(source, path);
   } catch (const toml::parse_error& error) {
     errors.push_back({path + ":" + std::to_string(error.source().begin.line) + ": " + std::string(error.description())});
     return false;
