@@ -123,6 +123,11 @@ HWND FindTopWindow(const WindowQuery& query);
 // Visible top-level windows as "'Caption' (class, pid N, x,y wxh)" lines, for messages.
 std::string DescribeTopWindows();
 
+// Posts WM_CLOSE to every visible top-level window of the class, of any process, as they
+// appear, until none has been seen for quietMs (at most 8 s in all). For windows a program
+// opens that the test does not own (the shell's folder windows).
+void CloseTopWindowsOfClass(const std::string& className, DWORD quietMs = 1000);
+
 // Window text of a top-level window or control, through WM_GETTEXT (works for other processes'
 // edit controls, unlike GetWindowText).
 ::testing::AssertionResult ReadWindowText(HWND window, std::string* text);

@@ -122,6 +122,18 @@ std::string WindowClass(HWND window) {
     return name;
 }
 
+void CloseTopWindowsOfClass(const std::string& className, DWORD quietMs) {
+    const DWORD start = GetTickCount();
+    DWORD lastSeen = start;
+    while (GetTickCount() - lastSeen < quietMs && GetTickCount() - start < 8000) {
+        if (HWND window = FindTopWindow({nullptr, "", true, className})) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            lastSeen = GetTickCount();
+        }
+        Sleep(100);
+    }
+}
+
 HWND FindTopWindow(const WindowQuery& query) {
     SearchState state = {&query, nullptr};
     EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&state));

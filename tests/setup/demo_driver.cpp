@@ -70,12 +70,6 @@ HWND NewDialog(DWORD pid, const std::set<HWND>& answered) {
 // Waits until the screen has been painted after a window appeared.
 void Settle() { Sleep(300 + pauseMs); }
 
-BOOL CALLBACK CollectFolderWindow(HWND window, LPARAM found) {
-  if (IsWindowVisible(window) && WindowClass(window) == "ExplorerWClass")
-    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-  return TRUE;
-}
-
 // The shell opens a folder window for the program group; it is photographed, then every such
 // window is closed (they would keep Wine running).
 void ShowProgramGroup(const std::string& group) {
@@ -84,12 +78,7 @@ void ShowProgramGroup(const std::string& group) {
     Sleep(500);  // its icons
     Shot("program-group");
   }
-  for (int quiet = 0; quiet < 10; Sleep(100)) {
-    std::vector<HWND> windows;
-    EnumWindows(CollectFolderWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows) PostMessageA(window, WM_CLOSE, 0, 0);
-    quiet = windows.empty() ? quiet + 1 : 0;
-  }
+  CloseTopWindowsOfClass("ExplorerWClass");
 }
 
 }  // namespace

@@ -24,12 +24,7 @@ TwoDisks TwoDiskSet(const std::string& app, const std::string& scratch) {
   TwoDisks kit;
   InstallScript& script = kit.set.script = SimpleScript("Two Disks");
   script.diskCount = 2;
-  TargetDir system, target;
-  system.name = "SYS";
-  system.descriptor = "System";
-  target.name = "APP";
-  target.descriptor = "Application," + app;
-  script.targets = {system, target};
+  script.targets = SystemAndApp(app);
   script.archives = {{"MAIN1", 0}, {"MAIN2", 0}};
   script.files = {File("A.TXT", 0), File("B.TXT", 1)};
   KitBytes first;
@@ -143,12 +138,7 @@ TEST(CopyFlow, DiskFullDuringExtractionPutsThePreviousFileBack) {
   InstallSet set;
   set.script = SimpleScript("Disk Full");
   set.script.diskCount = 1;
-  TargetDir system, target;
-  system.name = "SYS";
-  system.descriptor = "System";
-  target.name = "FULL";
-  target.descriptor = "Full Drive,E:\\FULL";
-  set.script.targets = {system, target};
+  set.script.targets = {MakeTarget("SYS", "System"), MakeTarget("FULL", "Full Drive,E:\\FULL")};
   set.script.archives = {{"MAIN", 0}};
   set.script.files = {File("BIG.DAT", 0)};  // 100 bytes, says the script
   KitBytes big(1536 * 1024);
@@ -181,12 +171,7 @@ TEST(CopyFlow, FailedExtractionPutsThePreviousFileBack) {
   InstallSet set;
   set.script = SimpleScript("Damaged");
   set.script.diskCount = 1;
-  TargetDir system, target;
-  system.name = "SYS";
-  system.descriptor = "System";
-  target.name = "APP";
-  target.descriptor = "Application," + app;
-  set.script.targets = {system, target};
+  set.script.targets = SystemAndApp(app);
   set.script.archives = {{"MAIN", 0}};
   set.script.files = {File("DATA.TXT", 0)};
   std::string text;

@@ -50,13 +50,7 @@ TEST(Copy, WholeInstallation) {
   InstallSet set;
   InstallScript& script = set.script = SimpleScript("Copy Test");
   script.diskCount = 1;
-  TargetDir system, target;
-  system.name = "SYS";
-  system.descriptor = "System";
-  target.name = "APP";
-  target.descriptor = "Application," + app;
-  target.subdirs = {"DATA"};
-  script.targets = {system, target};
+  script.targets = SystemAndApp(app, {"DATA"});
   script.archives = {{"MAIN", 0}, {"SYSARC", 0}};
   script.files = {File("README.TXT", 1, 0), File("APP.EXE", 1, 0),
                   File("LETTER.TXT", 1, 0, FILE_PACKED, 0x07, 0), File("SAMPLE.INI", 1, 0, FILE_PACKED | FILE_EXPAND),

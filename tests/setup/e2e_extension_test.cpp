@@ -27,12 +27,7 @@ InstallSet ExtensionSet(const std::string& app, const char* extension, std::stri
   InstallSet set;
   set.script = SimpleScript("Extension Test");
   set.script.diskCount = 1;
-  TargetDir system, target;
-  system.name = "SYS";
-  system.descriptor = "System";
-  target.name = "APP";
-  target.descriptor = "Application," + app;
-  set.script.targets = {system, target};
+  set.script.targets = SystemAndApp(app);
   set.script.archives = {{"MAIN", 0}, {"EXTARC", 0}};
   set.script.files = {File("SKIPME.TXT", 0, FILE_PACKED), File("KEEP.TXT", 0, FILE_PACKED),
                       File("REG.DLL", 0, FILE_PACKED | FILE_SELFREG), File("EXT.DLL", 1, FILE_PACKED | FILE_EXTENSION)};

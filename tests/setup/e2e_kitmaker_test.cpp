@@ -45,15 +45,6 @@ void RemoveSampleTraces() {
   if (SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE)) RemoveTree(std::string(programs) + "\\Sample Office");
 }
 
-// Program Manager's folder windows for the group are closed as they come.
-void CloseFolderWindows() {
-  for (int quiet = 0; quiet < 10; Sleep(100)) {
-    HWND folder = FindTopWindow({nullptr, "Sample Office", false, "ExplorerWClass"});
-    if (folder) PostMessageA(folder, WM_CLOSE, 0, 0);
-    quiet = folder ? 0 : quiet + 1;
-  }
-}
-
 TEST(Kitmaker, TheExampleManifestBuildsASetThatInstalls) {
   std::string dir;
   ASSERT_TRUE(MakeTestDirectory(&dir));
@@ -75,7 +66,7 @@ TEST(Kitmaker, TheExampleManifestBuildsASetThatInstalls) {
   ASSERT_TRUE(WaitForDialog(proc, "Setup Complete", &restart)) << "the environment and INI settings ask for it";
   ASSERT_TRUE(ClickButton(restart, IDCANCEL));
   ASSERT_TRUE(ExpectExitCode(proc, 1));
-  CloseFolderWindows();
+  CloseTopWindowsOfClass("ExplorerWClass");  // Program Manager's folder windows
 
   for (const char* name : {"README.TXT", "MANUAL1.TXT", "MANUAL8.TXT"})
     EXPECT_EQ(Text(std::string("C:\\SAMPLE\\") + name), Text(dir + "\\files\\" + name)) << name;

@@ -46,16 +46,8 @@ TEST_P(InUse, SystemFileIsReplacedAtTheNextStartOrRefused) {
   InstallSet set;
   set.script = SimpleScript(std::string("In Use ") + s.label);
   set.script.diskCount = 1;
-  TargetDir system;
-  system.name = "SYS";
-  system.descriptor = "System";
-  set.script.targets = {system};
-  InstallFile file;
-  file.name = "E2E_BUSY.DLL";
-  file.size = 3;
-  file.platforms = 0x07;
-  file.flags = FILE_PACKED;
-  set.script.files = {file};
+  set.script.targets = {MakeTarget("SYS", "System")};
+  set.script.files = {MakeFile("E2E_BUSY.DLL", 0, 0, FILE_PACKED, 0x07, -1, 3)};
   set.script.archives = {{"SYSARC", 0}};
   std::string scratch, error;
   ASSERT_TRUE(MakeTestDirectory(&scratch));

@@ -97,25 +97,6 @@ struct Link {
   return loaded ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "cannot load " << file;
 }
 
-BOOL CALLBACK CollectFolderWindow(HWND window, LPARAM found) {
-  if (IsWindowVisible(window) && WindowClass(window) == "ExplorerWClass")
-    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-  return TRUE;
-}
-
-// Wine's Program Manager opens a folder window for every CreateGroup and ShowGroup; they would
-// keep the wineserver alive. Closes them as they come until none has appeared for a second.
-void CloseFolderWindows() {
-  DWORD quiet = GetTickCount();
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 8000 && GetTickCount() - quiet < 1000;) {
-    std::vector<HWND> windows;
-    EnumWindows(CollectFolderWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows) PostMessageA(window, WM_CLOSE, 0, 0);
-    if (!windows.empty()) quiet = GetTickCount();
-    Sleep(100);
-  }
-}
-
 ProgramItem Item(const std::string& title, const std::string& command, const std::string& arguments) {
   return {title, command, arguments, "%APP%"};
 }
@@ -196,7 +177,7 @@ TEST_P(Sequence, EveryRecordKindTakesEffect) {
 
   InstallSet set;
   InstallScript& script = set.script = SimpleScript(std::string("Sequence ") + s.label);
-  script.targets = {MakeTarget("SYS", "System"), MakeTarget("APP", "Application," + app)};  // target 0: the system directory
+  script.targets = SystemAndApp(app);
   script.archives = {{"MAIN", 0}};
   script.files = {MakeFile(APP_EXE, 1, 0)};
   // Wine's Program Manager takes the whole first AddItem argument for the program: it refuses
@@ -247,7 +228,7 @@ TEST_P(Sequence, EveryRecordKindTakesEffect) {
   ASSERT_TRUE(WaitForDialog(proc, "Setup Complete", &restart)) << "the environment and INI steps ask for it";
   ASSERT_TRUE(ClickButton(restart, IDCANCEL));
   ASSERT_TRUE(ExpectExitCode(proc, 1));
-  CloseFolderWindows();
+  CloseTopWindowsOfClass("ExplorerWClass");  // Program Manager's folder windows
 
   // The program group: the commands as sent (the item that names no target is skipped), and
   // the links Program Manager made of them.

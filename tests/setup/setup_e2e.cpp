@@ -122,6 +122,10 @@ TargetDir MakeTarget(const std::string& name, const std::string& descriptor, std
   return target;
 }
 
+std::vector<TargetDir> SystemAndApp(const std::string& appPath, std::vector<std::string> subdirs) {
+  return {MakeTarget("SYS", "System"), MakeTarget("APP", "Application," + appPath, std::move(subdirs))};
+}
+
 PayloadItem LibraryItem() { return {"KOMPAK32.DLL", BuiltLibrary(), {}, false}; }
 
 ::testing::AssertionResult PrepareSetup(SetupRun* run, const InstallSet& set) {

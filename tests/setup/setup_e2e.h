@@ -80,6 +80,9 @@ InstallFile MakeFile(const std::string& name, int16_t target, int16_t archive, u
 // A target with a descriptor (and subdirectories).
 TargetDir MakeTarget(const std::string& name, const std::string& descriptor, std::vector<std::string> subdirs = {});
 
+// The usual two targets: SYS, the system directory (target 0 always is), and APP at appPath.
+std::vector<TargetDir> SystemAndApp(const std::string& appPath, std::vector<std::string> subdirs = {});
+
 // Reads a whole file; fails with the path in the message.
 ::testing::AssertionResult FileHolds(const std::string& path, const KitBytes& expected);
 
