@@ -65,11 +65,11 @@ bool ReadSource(const ManifestFile& source, KitFile& file, std::string& error) {
 bool PackArchives(const Manifest& manifest, InstallSet& set, const std::string& scratch, bool verbose,
                   std::string& error) {
   const bool terminal = StderrIsTerminal();
-  uint64_t total = 0, done = 0;
+  uint64_t total = 0, done = 0;  // the total only for the progress line on a terminal
   for (const auto& files : manifest.archiveFiles)
     for (const ManifestFile& source : files) {
       FileFacts facts;
-      if (StatPath(source.source, facts)) total += facts.size;
+      if (terminal && StatPath(source.source, facts)) total += facts.size;
     }
   const std::clock_t started = std::clock();
   for (size_t a = 0; a < manifest.archiveFiles.size(); ++a) {
