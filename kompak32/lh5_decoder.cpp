@@ -1,16 +1,15 @@
 // The -lh5- decoder: bit input, code-length lists, canonical lookup tables with trees for
-// long codes, and the copy of literals and matches through the 8,192-byte dictionary.
+// long codes, and the decoding loop that writes literals and matches into the window.
 // Every count read from the input is checked before it indexes a table.
 #include "lh5_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "lzh_error.h"
 #include "lzh_stream.h"
 
 namespace {
-
-constexpr unsigned DICTIONARY_MASK = DICTIONARY_SIZE - 1;
 
 // Reads the next piece of compressed data into the input buffer. At the end of the member
 // the reader supplies zero bits (returns false); a stream that ends early is an error.
@@ -62,7 +61,7 @@ inline unsigned PeekBits(BitReader &r, unsigned n)
 inline void DropBits(BitReader &r, unsigned n)
 {
     r.bits <<= n;
-    r.bitCount -= (int)n;
+    r.bitCount -= n;
 }
 
 inline unsigned TakeBits(BitReader &r, unsigned n)
@@ -172,12 +171,36 @@ void ReadCharLengths(DecodeState &s)
     BuildDecodeTable(&s, CHAR_SYMBOLS, s.charLengths, CHAR_TABLE_BITS, s.charTable);
 }
 
-void BuildFastTable(const uint16_t *table, const uint8_t *lengths, unsigned count,
-                    unsigned tableBits, uint16_t *fast)
+// An entry of charFast. The low five bits are the length of its code; then a flag for a
+// literal, held in bits 16-23, and one for a tree node, held in bits 16-31. An entry with
+// neither is a match whose length - 3 is held in bits 16-23.
+constexpr uint32_t CHAR_ENTRY_BITS = 0x1F;
+constexpr uint32_t CHAR_ENTRY_LITERAL = 0x20;
+constexpr uint32_t CHAR_ENTRY_TREE = 0x40;
+
+// An entry of positionFast: the bits of the position code and of the distance bits after
+// it (bits 0-7), a tree flag, the mask of the distance bits (bits 16-31), and the offset
+// that they are added to (bits 32-63: the distance's base + 1).
+constexpr uint64_t POSITION_ENTRY_BITS = 0x1F;
+constexpr uint64_t POSITION_ENTRY_TREE = 0x80;
+
+void BuildCharFast(DecodeState &s)
 {
-    for (unsigned i = 0; i < (1u << tableBits); ++i) {
-        unsigned sym = table[i];
-        fast[i] = (uint16_t)(sym < count ? sym | (unsigned)lengths[sym] << 10 : sym);
+    constexpr unsigned tableSize = 1u << CHAR_TABLE_BITS;
+    // A code of length len up to 12 bits fills an aligned run of 2^(12 - len) entries of
+    // charTable (all of them for the single symbol of a one-symbol block).
+    for (unsigned i = 0; i < tableSize;) {
+        unsigned sym = s.charTable[i];
+        if (sym >= CHAR_SYMBOLS) {
+            s.charFast[i++] = CHAR_ENTRY_TREE | (uint32_t)sym << 16;
+            continue;
+        }
+        unsigned len = s.charLengths[sym];
+        uint32_t e = sym >= 256 ? len | (uint32_t)(sym - 256) << 16
+                                : len | CHAR_ENTRY_LITERAL | sym << 16;
+        unsigned run = len == 0 ? tableSize : tableSize >> len;
+        std::fill_n(s.charFast + i, run, e);
+        i += run;
     }
 }
 
@@ -187,8 +210,19 @@ void StartBlock(DecodeState &s)
     ReadAuxLengths(s, LENGTH_CODE_SYMBOLS, 5, 3);
     ReadCharLengths(s);
     ReadAuxLengths(s, POSITION_SYMBOLS, 4, 0);
-    BuildFastTable(s.charTable, s.charLengths, CHAR_SYMBOLS, CHAR_TABLE_BITS, s.charFast);
-    BuildFastTable(s.auxTable, s.auxLengths, POSITION_SYMBOLS, AUX_TABLE_BITS, s.positionFast);
+    BuildCharFast(s);
+    for (unsigned i = 0; i < (1u << AUX_TABLE_BITS); ++i) {
+        unsigned k = s.auxTable[i];
+        uint64_t e;
+        if (k >= POSITION_SYMBOLS) {
+            e = POSITION_ENTRY_TREE | k << 16;
+        } else {
+            unsigned extra = k > 1 ? k - 1 : 0;
+            e = (s.auxLengths[k] + extra) | ((1u << extra) - 1) << 16 |
+                (uint64_t)(((1u << k) >> 1) + 1) << 32;
+        }
+        s.positionFast[i] = e;
+    }
 }
 
 // Finishes a symbol whose code is longer than the lookup width: one tree step per bit
@@ -208,46 +242,52 @@ unsigned WalkTree(const DecodeState &s, uint64_t bits, unsigned node, unsigned c
     return sym;
 }
 
-// Copies up to *left bytes of a match from dictionary index from to index r of buffer,
-// stopping at end. Returns the new r.
-inline unsigned CopyMatch(uint8_t *buffer, unsigned r, unsigned end, unsigned &from,
-                          unsigned &left)
+// Copies a match of length bytes that begins offset (1 to 8,192) bytes before out. May
+// write up to 31 bytes past the match's end, which the window's slack takes.
+inline uint8_t *CopyMatch(uint8_t *out, unsigned offset, unsigned length)
 {
-    unsigned n = end - r < left ? end - r : left;
-    left -= n;
-    unsigned f = from;
-    if (f + n <= DICTIONARY_SIZE && (f > r || r >= f + 8 || r == f + 1)) {
-        // The source does not wrap. A source ahead of the destination holds only bytes of
-        // the previous piece, which a forward copy reads before it overwrites them; a source
-        // at least 8 bytes behind lets whole 8-byte steps read finished bytes; a source one
-        // byte behind repeats that byte.
-        uint8_t *dst = buffer + r;
-        const uint8_t *src = buffer + f;
-        if (f > r) {
-            std::memmove(dst, src, n);
-        } else if (r == f + 1) {
-            std::memset(dst, *src, n);
-        } else if (n >= 8) {
-            unsigned i = 0;
-            for (; i + 8 <= n; i += 8)
-                std::memcpy(dst + i, src + i, 8);
-            // The last 8 bytes again, ending exactly at the match's end: the bytes it
-            // rewrites get the same values.
-            if (i < n)
-                std::memcpy(dst + n - 8, src + n - 8, 8);
-        } else {
-            for (unsigned i = 0; i < n; ++i)
-                dst[i] = src[i];
+    const uint8_t *src = out - offset;
+    uint8_t *const end = out + length;
+    if (offset >= 16) {
+        // Each 16-byte step reads only bytes that are already final. Most matches are
+        // done by the first two steps, which are taken whatever the length.
+        std::memcpy(out, src, 16);
+        std::memcpy(out + 16, src + 16, 16);
+        if (length > 32) {
+            out += 32;
+            src += 32;
+            do {
+                std::memcpy(out, src, 16);
+                out += 16;
+                src += 16;
+            } while (out < end);
         }
-        from = (f + n) & DICTIONARY_MASK;
-        return r + n;
+    } else if (offset == 1) {
+        std::memset(out, *src, length);
+    } else if (offset >= 8) {
+        do {
+            std::memcpy(out, src, 8);
+            out += 8;
+            src += 8;
+        } while (out < end);
+    } else {
+        do
+            *out++ = *src++;
+        while (out < end);
     }
-    for (unsigned i = 0; i < n; ++i) {
-        buffer[r++] = buffer[f];
-        f = (f + 1) & DICTIONARY_MASK;
-    }
-    from = f;
-    return r;
+    return end;
+}
+
+// Moves the dictionary and what is decoded beyond the next piece back to the start of the
+// window when a piece of count bytes would not fit.
+void SlideWindow(DecodeState &s, unsigned count)
+{
+    if (s.pieceStart + count <= DICTIONARY_SIZE + WINDOW_ROOM)
+        return;
+    unsigned shift = s.pieceStart - DICTIONARY_SIZE;
+    std::memmove(s.window, s.window + shift, s.decodedEnd - shift);
+    s.pieceStart -= shift;
+    s.decodedEnd -= shift;
 }
 
 } // namespace
@@ -325,88 +365,107 @@ void StartDecoder(DecodeState *state, std::FILE *stream, uint32_t compressedSize
     r.stream = stream;
     r.inputNext = r.inputEnd = r.input;
     state->blockCodesLeft = 0;
-    state->copyLeft = 0;
-    state->copyFrom = 0;
+    state->pieceStart = state->decodedEnd = DICTIONARY_SIZE;
+    std::memset(state->window, 0, DICTIONARY_SIZE);
     std::memset(state->charTable, 0, sizeof state->charTable);
     std::memset(state->auxTable, 0, sizeof state->auxTable);
     std::memset(state->charLengths, 0, sizeof state->charLengths);
     std::memset(state->auxLengths, 0, sizeof state->auxLengths);
 }
 
-void DecodeBytes(DecodeState *state, unsigned count, uint8_t *buffer)
+const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
 {
     DecodeState &s = *state;
     BitReader &rd = s.reader;
-    unsigned r = 0;
-    if (s.copyLeft > 0) {
-        r = CopyMatch(buffer, r, count, s.copyFrom, s.copyLeft);
-        if (r == count)
-            return;
-    }
+    SlideWindow(s, count);
+    uint8_t *out = s.window + s.decodedEnd;
+    uint8_t *const end = s.window + s.pieceStart + count;
     // The bit buffer lives in locals here; rd holds it only around the slow paths.
     uint64_t bits = rd.bits;
-    int bitCount = rd.bitCount;
+    unsigned bitCount = rd.bitCount;
     const uint8_t *in = rd.inputNext;
-    uint16_t codesLeft = s.blockCodesLeft;
-    for (;;) {
+    const uint8_t *inEnd = rd.inputEnd; // a local: the byte stores below may alias rd
+    uint16_t codesLeft = s.blockCodesLeft; // a count of 0 gives 65,536 codes
+    // At the top of the loop at least 12 bits are valid (a refill leaves 56 or more, one
+    // token takes at most 16 + 16 + 12), so the next code is looked up before the refill,
+    // which only adds bits below them.
+    if (bitCount < CHAR_TABLE_BITS) {
+        rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+        Refill(rd);
+        bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext, inEnd = rd.inputEnd;
+    }
+    while (out < end) {
         if (codesLeft == 0) {
             rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
             StartBlock(s);
-            bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext;
+            Refill(rd);
+            bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext, inEnd = rd.inputEnd;
             codesLeft = s.blockCodesLeft;
         }
-        --codesLeft;
-        // One token takes at most 16 + 16 + 12 bits.
-        if (bitCount < 44) {
-            if (rd.inputEnd - in >= 8) {
-                uint64_t v;
-                std::memcpy(&v, in, 8);
-                v = __builtin_bswap64(v);
-                bits |= v >> bitCount;
-                in += (63 - bitCount) >> 3;
-                bitCount |= 56;
-            } else {
-                rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
-                Refill(rd);
-                bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext;
-            }
+        uint32_t e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
+        if (inEnd - in >= 8) {
+            uint64_t v;
+            std::memcpy(&v, in, 8);
+            v = __builtin_bswap64(v);
+            bits |= v >> bitCount;
+            in += 7 - (bitCount >> 3); // the whole bytes that fit below the valid bits
+            bitCount |= 56;
+        } else {
+            rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+            Refill(rd);
+            bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext, inEnd = rd.inputEnd;
         }
-        unsigned e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
-        unsigned sym = e & 0x3FF, len = e >> 10;
-        if (sym >= CHAR_SYMBOLS)
-            sym = WalkTree(s, bits, sym, CHAR_SYMBOLS, CHAR_TABLE_BITS, s.charLengths, &len);
-        bits <<= len;
-        bitCount -= (int)len;
-        if (sym < 256) {
-            buffer[r++] = (uint8_t)sym;
-            if (r == count)
-                break;
+        --codesLeft;
+        if (e & CHAR_ENTRY_LITERAL) {
+            *out++ = (uint8_t)(e >> 16);
+            bits <<= e & CHAR_ENTRY_BITS;
+            bitCount -= (e & CHAR_ENTRY_BITS);
             continue;
         }
-        unsigned pe = s.positionFast[bits >> (64 - AUX_TABLE_BITS)];
-        unsigned k = pe & 0x3FF, plen = pe >> 10;
-        if (k >= POSITION_SYMBOLS)
-            k = WalkTree(s, bits, k, POSITION_SYMBOLS, AUX_TABLE_BITS, s.auxLengths, &plen);
-        bits <<= plen;
-        bitCount -= (int)plen;
-        unsigned distance = 0;
-        if (k > 0) {
-            distance = 1u << (k - 1);
-            if (k > 1) {
-                distance += (unsigned)(bits >> (64 - (k - 1)));
-                bits <<= (k - 1);
-                bitCount -= (int)(k - 1);
+        unsigned length;
+        if (e & CHAR_ENTRY_TREE) {
+            unsigned len;
+            unsigned sym = WalkTree(s, bits, e >> 16, CHAR_SYMBOLS, CHAR_TABLE_BITS,
+                                    s.charLengths, &len);
+            bits <<= len;
+            bitCount -= len;
+            if (sym < 256) {
+                *out++ = (uint8_t)sym;
+                continue;
             }
+            length = sym - 253;
+        } else {
+            length = (e >> 16) + 3;
+            bits <<= e & CHAR_ENTRY_BITS;
+            bitCount -= (e & CHAR_ENTRY_BITS);
         }
-        unsigned copyLeft = sym - 253;
-        unsigned copyFrom = (r - distance - 1) & DICTIONARY_MASK;
-        r = CopyMatch(buffer, r, count, copyFrom, copyLeft);
-        if (r == count) {
-            s.copyLeft = copyLeft; // the rest of the match goes into the next piece
-            s.copyFrom = copyFrom;
-            break;
+        // The match begins distance + 1 bytes back. The distance is 0 for position symbol
+        // 0, else 2^(k-1) plus the k-1 bits that follow the symbol's code.
+        uint64_t pe = s.positionFast[bits >> (64 - AUX_TABLE_BITS)];
+        unsigned offset;
+        if (!(pe & POSITION_ENTRY_TREE)) {
+            unsigned total = (unsigned)(pe & POSITION_ENTRY_BITS);
+            offset = (unsigned)(pe >> 32) +
+                     ((unsigned)((bits >> 1) >> (63 - total)) & (uint16_t)(pe >> 16));
+            bits <<= total;
+            bitCount -= total;
+        } else {
+            unsigned plen;
+            unsigned k = WalkTree(s, bits, (unsigned)(pe >> 16), POSITION_SYMBOLS,
+                                  AUX_TABLE_BITS, s.auxLengths, &plen);
+            bits <<= plen;
+            bitCount -= plen;
+            unsigned extra = k > 1 ? k - 1 : 0;
+            offset = ((1u << k) >> 1) + 1 + (unsigned)((bits >> 1) >> (63 - extra));
+            bits <<= extra;
+            bitCount -= extra;
         }
+        out = CopyMatch(out, offset, length);
     }
     s.blockCodesLeft = codesLeft;
     rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+    s.decodedEnd = (unsigned)(out - s.window);
+    const uint8_t *piece = s.window + s.pieceStart;
+    s.pieceStart += count;
+    return piece;
 }

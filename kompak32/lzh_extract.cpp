@@ -38,17 +38,18 @@ uint16_t CopyMemberData(std::FILE *archive, const MemberHeader &header, std::FIL
     while (done < total) {
         ReportProgress(done, total);
         uint32_t n = total - done < DICTIONARY_SIZE ? total - done : DICTIONARY_SIZE;
+        const uint8_t *piece = buffer;
         if (state) {
-            DecodeBytes(state.get(), n, buffer);
+            piece = DecodeBytes(state.get(), n);
         } else {
             // A stored member never reads beyond its own data.
             if (n > storedLeft || ReadBytes(archive, buffer, n) != n)
                 RaiseLibraryError(TEXT_TRUNCATED);
             storedLeft -= n;
         }
-        if (!WriteBytes(out, buffer, n))
+        if (!WriteBytes(out, piece, n))
             RaiseLibraryError(TEXT_DISK_FULL);
-        crc = Crc16Update(crc, buffer, n);
+        crc = Crc16Update(crc, piece, n);
         done += n;
     }
     ReportProgress(done, total);
@@ -68,7 +69,8 @@ extern "C" int LZH_CALL LZH_Extract(ArchiveHandle *handle, char *outPath)
 {
     if (!IsLiveHandle(handle) || outPath == nullptr)
         return 0;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[DICTIONARY_SIZE]()); // zeroed: the dictionary before the first byte
+    // The pieces of a stored member; the decoder has a window of its own.
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[DICTIONARY_SIZE]);
     if (!buffer)
         return 0;
     FilePtr out = OpenFile(outPath, "wb");
