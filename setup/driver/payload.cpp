@@ -15,6 +15,7 @@
 #include "setup/driver/slidebar.h"
 #include "setup/driver/trace.h"
 #include "setup/driver/window_helpers.h"
+#include "setup/install/file_helpers.h"
 #include "setup/resources/resource_ids.h"
 
 // <windows.h> names a scroll-bar message SBM_SETPOS too: this file must see the SlideBar's.
@@ -65,41 +66,23 @@ bool ReadBytes(Extraction& x, void* buffer, size_t count) {
 
 // Writes one whole entry; true on success. Every failure is traced here.
 bool ExtractEntry(Extraction& x) {
-  // The name, up to its NUL, never beyond the end of the entries.
-  std::string name;
-  bool ended = false;
-  while (x.position < x.payloadEnd) {
-    int c = getc(x.exe);
-    if (c == EOF) break;
-    ++x.position;
-    if (c == 0) {
-      ended = true;
-      break;
-    }
-    if (name.size() <= MAX_PATH_CHARS) name.push_back(static_cast<char>(c));
-  }
-  if (!ended) {  // the name ran into the end of the entries, so its size cannot follow
+  EntryHeader header;
+  EntryHeaderResult result = ReadEntryHeader(x.exe, &x.position, x.payloadEnd, x.nameOffset, &header);
+  if (result == ENTRY_HEADER_CUT) {
     Trace("Error reading size of next file");
     return false;
   }
-  EntryNameCheck check = CheckEntryName(name, x.nameOffset);
-  if (check != ENTRY_NAME_OK) {
-    Trace("Bad file name in payload (%d): %.64s", static_cast<int>(check), name.c_str());
+  if (result == ENTRY_HEADER_BAD_NAME) {
+    Trace("Bad file name in payload (%d): %.64s", static_cast<int>(header.nameCheck), header.name.c_str());
     return false;
   }
+  const std::string& name = header.name;  // it fits the path
   memcpy(x.outputPath + x.nameOffset, name.c_str(), name.size() + 1);
-
-  unsigned char sizeBytes[4];
-  if (!ReadBytes(x, sizeBytes, 4)) {
-    Trace("Error reading size of next file");
+  if (result == ENTRY_HEADER_TOO_LARGE) {  // the size points past the entries
+    Trace("Error reading file chunk for %s", x.outputPath);
     return false;
   }
-  uint32_t remaining = sizeBytes[0] | sizeBytes[1] << 8 | sizeBytes[2] << 16 |
-                       static_cast<uint32_t>(sizeBytes[3]) << 24;
-  if (static_cast<int64_t>(remaining) > x.payloadEnd - x.position) {
-    Trace("Error reading file chunk for %s", x.outputPath);  // size points past the entries
-    return false;
-  }
+  uint32_t remaining = header.size;
 
   FILE* out = fopen(x.outputPath, "wb");
   if (!out) {
@@ -123,7 +106,7 @@ bool ExtractEntry(Extraction& x) {
     }
     remaining -= static_cast<uint32_t>(chunk);
   }
-  if (fclose(out) != 0 && ok) {
+  if (!CloseWrittenFile(out) && ok) {
     Trace("Error writing file chunk for %s", x.outputPath);
     ok = false;
   }

@@ -55,3 +55,30 @@ EntryNameCheck CheckEntryName(const std::string& name, size_t directoryLength) {
   if (directoryLength + name.size() > MAX_PATH_CHARS) return ENTRY_NAME_TOO_LONG;
   return ENTRY_NAME_OK;
 }
+
+EntryHeaderResult ReadEntryHeader(FILE* f, int64_t* position, int64_t payloadEnd,
+                                  size_t directoryLength, EntryHeader* header) {
+  // The name, up to its NUL; more than a path's worth of it is not kept (it fails below).
+  header->name.clear();
+  bool ended = false;
+  while (*position < payloadEnd) {
+    int c = getc(f);
+    if (c == EOF) break;
+    ++*position;
+    if (c == 0) {
+      ended = true;
+      break;
+    }
+    if (header->name.size() <= MAX_PATH_CHARS) header->name.push_back(static_cast<char>(c));
+  }
+  if (!ended) return ENTRY_HEADER_CUT;  // the name ran into the end, so no size can follow
+  header->nameCheck = CheckEntryName(header->name, directoryLength);
+  if (header->nameCheck != ENTRY_NAME_OK) return ENTRY_HEADER_BAD_NAME;
+  unsigned char sizeBytes[4];
+  if (payloadEnd - *position < 4 || fread(sizeBytes, 1, 4, f) != 4) return ENTRY_HEADER_CUT;
+  *position += 4;
+  header->size = sizeBytes[0] | sizeBytes[1] << 8 | sizeBytes[2] << 16 |
+                 static_cast<uint32_t>(sizeBytes[3]) << 24;
+  if (static_cast<int64_t>(header->size) > payloadEnd - *position) return ENTRY_HEADER_TOO_LARGE;
+  return ENTRY_HEADER_OK;
+}

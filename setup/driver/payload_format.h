@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The last 16 bytes of setup.exe: "IMBR549" and a NUL, entryCount, payloadLength (both u32 LE).
@@ -38,3 +39,24 @@ enum EntryNameCheck {
 // Checks one entry name before it is appended to a directory of `directoryLength` characters
 // (its trailing backslash included). Only plain file names inside that directory pass.
 EntryNameCheck CheckEntryName(const std::string& name, size_t directoryLength);
+
+// What reading an entry's header found.
+enum EntryHeaderResult {
+  ENTRY_HEADER_OK = 0,
+  ENTRY_HEADER_CUT,        // the name or the size runs into the end of the entries
+  ENTRY_HEADER_BAD_NAME,   // the name is not a plain file name that fits (see nameCheck)
+  ENTRY_HEADER_TOO_LARGE,  // the data would run past the end of the entries
+};
+
+struct EntryHeader {
+  std::string name;
+  uint32_t size = 0;
+  EntryNameCheck nameCheck = ENTRY_NAME_OK;
+};
+
+// Reads the header of the entry at *position of f (the stream stands there): its name up to
+// the NUL, then its size (u32 LE). Never reads at or beyond payloadEnd; *position follows
+// what was read. On ENTRY_HEADER_OK the entry's data follows and lies before payloadEnd, and
+// directoryLength + the name's length fits a 259-character path.
+EntryHeaderResult ReadEntryHeader(FILE* f, int64_t* position, int64_t payloadEnd,
+                                  size_t directoryLength, EntryHeader* header);
