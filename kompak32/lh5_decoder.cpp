@@ -380,46 +380,60 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
     SlideWindow(s, count);
     uint8_t *out = s.window + s.decodedEnd;
     uint8_t *const end = s.window + s.pieceStart + count;
-    // The bit buffer lives in locals here; rd holds it only around the slow paths.
-    uint64_t bits = rd.bits;
-    unsigned bitCount = rd.bitCount;
-    const uint8_t *in = rd.inputNext;
-    const uint8_t *inEnd = rd.inputEnd; // a local: the byte stores below may alias rd
+    // The bit buffer lives in locals here; rd holds it only around the slow paths. The
+    // quick refill reads 8 bytes at in, which it may while in < inStop.
+    uint64_t bits;
+    unsigned bitCount;
+    const uint8_t *in, *inStop;
+    auto load = [&] {
+        bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext;
+        inStop = rd.inputEnd - rd.input >= 8 ? rd.inputEnd - 7 : rd.input;
+    };
+    auto save = [&] { rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in; };
+    load();
     uint16_t codesLeft = s.blockCodesLeft; // a count of 0 gives 65,536 codes
     // At the top of the loop at least 12 bits are valid (a refill leaves 56 or more, one
     // token takes at most 16 + 16 + 12), so the next code is looked up before the refill,
     // which only adds bits below them.
     if (bitCount < CHAR_TABLE_BITS) {
-        rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
         Refill(rd);
-        bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext, inEnd = rd.inputEnd;
+        load();
     }
     while (out < end) {
         if (codesLeft == 0) {
-            rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+            save();
             StartBlock(s);
             Refill(rd);
-            bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext, inEnd = rd.inputEnd;
+            load();
             codesLeft = s.blockCodesLeft;
         }
         uint32_t e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
-        if (inEnd - in >= 8) {
+        if (in < inStop) {
             uint64_t v;
             std::memcpy(&v, in, 8);
             v = __builtin_bswap64(v);
             bits |= v >> bitCount;
-            in += 7 - (bitCount >> 3); // the whole bytes that fit below the valid bits
+            in += (bitCount ^ 63) >> 3; // the whole bytes that fit below the valid bits
             bitCount |= 56;
         } else {
-            rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+            save();
             Refill(rd);
-            bits = rd.bits, bitCount = rd.bitCount, in = rd.inputNext, inEnd = rd.inputEnd;
+            load();
         }
         --codesLeft;
         if (e & CHAR_ENTRY_LITERAL) {
             *out++ = (uint8_t)(e >> 16);
             bits <<= e & CHAR_ENTRY_BITS;
             bitCount -= (e & CHAR_ENTRY_BITS);
+            // A literal takes at most 12 bits here, so a second one needs no refill; it may
+            // land one byte past the piece, in the slack.
+            e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
+            if ((e & CHAR_ENTRY_LITERAL) && codesLeft != 0) {
+                --codesLeft;
+                *out++ = (uint8_t)(e >> 16);
+                bits <<= e & CHAR_ENTRY_BITS;
+                bitCount -= (e & CHAR_ENTRY_BITS);
+            }
             continue;
         }
         unsigned length;
@@ -463,7 +477,7 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
         out = CopyMatch(out, offset, length);
     }
     s.blockCodesLeft = codesLeft;
-    rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in;
+    save();
     s.decodedEnd = (unsigned)(out - s.window);
     const uint8_t *piece = s.window + s.pieceStart;
     s.pieceStart += count;
