@@ -138,5 +138,9 @@ int main(int argc, char **argv)
     }
     if (results[0].bytes != results[1].bytes || results[0].bytes != results[3].bytes)
         std::printf("note: the tools extracted different amounts\n");
+    if (fastestWall > 0)
+        std::printf("decode kompak32 / fastest peer: %.2fx wall, %.2fx cpu (target >= 2.5)\n",
+                    results[0].bytes / results[0].seconds / fastestWall,
+                    results[0].bytes / results[0].cpuSeconds / fastestCpu);
     return results[0].ok ? 0 : 1;
 }
