@@ -10,6 +10,7 @@
 #include "setup/driver/window_helpers.h"
 #include "setup/install/path_names.h"
 #include "setup/script/path_macros.h"
+#include "setup/system/text_rewrite.h"
 
 namespace {
 
@@ -17,7 +18,10 @@ HANDLE OpenExclusively(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void ShowError(const std::string& text) { ShowMessage(nullptr, text.c_str(), "Error", MB_ICONEXCLAMATION); }
+void ShowError(const std::string& text) {
+  Trace("%s (error %lu)", text.c_str(), static_cast<unsigned long>(GetLastError()));
+  ShowMessage(nullptr, text.c_str(), "Error", MB_ICONEXCLAMATION);
+}
 
 struct FileCloser {
   FILE* file;
@@ -55,6 +59,16 @@ bool CanOpenForReading(const std::string& path) {
   return true;
 }
 
+bool ReplaceInOneStep(const std::string& target, const std::string& newFile, const std::string& backup) {
+  if (!backup.empty() && !CopyWholeFile(target, backup, false, true)) {
+    DeleteFileA(backup.c_str());
+    return false;
+  }
+  if (MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (!backup.empty()) DeleteFileA(backup.c_str());
+  return false;
+}
+
 bool ReplaceWithBackup(const std::string& target, const std::string& newFile,
                        const std::string& backupExtension) {
   std::string backup = target;
@@ -66,6 +80,8 @@ bool ReplaceWithBackup(const std::string& target, const std::string& newFile,
     ShowError("Cannot delete old backup " + backup);
     return false;
   }
+  if (ReplaceInOneStep(target, newFile, backupExtension.empty() ? std::string() : backup)) return true;
+  // Without a replacing rename the target lies under the backup name between two renames.
   if (!MoveFileA(target.c_str(), backup.c_str())) {
     ShowError("Cannot rename " + target);
     return false;
@@ -120,7 +136,7 @@ bool ExpandMacrosInFile(const std::string& path) {
   if (ferror(in.file)) complete = false;
   fclose(in.file);
   in.file = nullptr;
-  if (fclose(out.file) != 0) complete = false;
+  if (!CloseWrittenFile(out.file)) complete = false;
   out.file = nullptr;
   // After a failure the installed file stays as extracted, the partly written temporary too.
   return complete && ReplaceWithBackup(path, temporary, "");
@@ -153,7 +169,12 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
   const bool written = fwrite(bytes.data(), 1, bytes.size(), out.file) == bytes.size();
   FILE* file = out.file;
   out.file = nullptr;
-  return fclose(file) == 0 && written;
+  return CloseWrittenFile(file) && written;
+}
+
+bool CloseWrittenFile(FILE* file) {
+  const bool flushed = fflush(file) == 0 && !ferror(file);
+  return fclose(file) == 0 && flushed;
 }
 
 bool CopyWholeFile(const std::string& source, const std::string& destination, bool failIfExists,
@@ -175,7 +196,38 @@ bool CopyWholeFile(const std::string& source, const std::string& destination, bo
     written += static_cast<long>(put);
     if (put < got) break;
   }
-  const bool closed = fclose(out.file) == 0;
+  const bool closed = CloseWrittenFile(out.file);
   out.file = nullptr;
   return closed && written == length;
+}
+
+std::string AsStored(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return path;
+  FindClose(search);
+  const size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? path : path.substr(0, slash + 1) + found.cFileName;
+}
+
+bool WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
+                       const std::string& iniPath) {
+  const std::string ini = AsStored(iniPath);
+  std::string work = ini, before, after;
+  if (!SetExtension(work, "new")) return false;
+  DeleteFileA(work.c_str());
+  const bool exists = FileExists(ini);
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());  // the system's cached copy to disk
+  bool written = (!exists || (ReadTextFile(ini, before) && CopyWholeFile(ini, work, false, true))) &&
+                 WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), work.c_str());
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, work.c_str());
+  written = written && ReadTextFile(work, after) && IniRewrittenWith(before, after, section, key, value);
+  if (!written) {
+    Trace("%s: the value %s=%s of [%s] could not be written whole", ini.c_str(), key.c_str(), value.c_str(),
+          section.c_str());
+    DeleteFileA(work.c_str());
+    return false;
+  }
+  if (!exists) return MoveFileA(work.c_str(), ini.c_str()) != FALSE;
+  return ReplaceWithBackup(ini, work, "");
 }

@@ -6,6 +6,7 @@
 
 #include "setup/driver/setup_state.h"
 #include "setup/driver/window_helpers.h"
+#include "setup/install/file_helpers.h"
 #include "setup/install/setup_log.h"
 #include "setup/resources/resource_ids.h"
 #include "setup/script/directories.h"
@@ -84,7 +85,11 @@ bool ConfirmTarget(HWND dialog, size_t k) {
     GetDlgItemTextA(dialog, EDITS[k], text, sizeof text);
     path = text;
     if (target.managed && !EnsureDirectory(path, dialog, true)) return false;
-    WritePrivateProfileStringA(Script.title.c_str(), target.label.c_str(), path.c_str(), "KITMAKER.INI");
+    // Where the profile functions put a bare name: the Windows directory. Its result is not
+    // examined; a failure leaves the file as it was.
+    char windows[PATH_BUFFER_SIZE] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    WriteProfileValue(Script.title, target.label, path, std::string(windows) + "\\KITMAKER.INI");
   }
   target.path = path;
   if (target.managed)

@@ -1,5 +1,5 @@
-// INI settings: the profile functions for ordinary keys, a rewrite of the file for the
-// "device" lines of SYSTEM.INI.
+// INI settings: the profile functions for ordinary keys (on a copy that replaces the file once
+// it is whole), a rewrite of the file for the "device" lines of SYSTEM.INI.
 #include "setup/driver/setup_state.h"
 #include "setup/driver/trace.h"
 #include "setup/driver/window_helpers.h"
@@ -9,21 +9,6 @@
 #include "setup/system/system_steps.h"
 #include "setup/system/text_rewrite.h"
 
-namespace {
-
-// The path with the file name spelt as the directory holds it: the rewrite replaces the file
-// by renames, which must not change the letter case of its name.
-std::string AsStored(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return path;
-  FindClose(search);
-  const size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? path : path.substr(0, slash + 1) + found.cFileName;
-}
-
-}  // namespace
-
 bool AddDeviceLine(const std::string& section, const std::string& key, const std::string& value,
                    const std::string& givenPath) {
   const std::string iniPath = AsStored(givenPath);
@@ -31,7 +16,13 @@ bool AddDeviceLine(const std::string& section, const std::string& key, const std
   std::string ini;
   if (!ReadTextFile(iniPath, ini)) {
     if (FileExists(iniPath)) return false;  // there but unreadable: never replaced by a new file
-    return WriteTextFile(iniPath, "[" + section + "]\n" + key + "=" + value + "\n");
+    // A new file, too, is written under the work name first: no half-written file appears.
+    std::string work = iniPath;
+    if (!SetExtension(work, "new")) return false;
+    if (WriteTextFile(work, "[" + section + "]\n" + key + "=" + value + "\n") && MoveFileA(work.c_str(), iniPath.c_str()))
+      return true;
+    DeleteFileA(work.c_str());
+    return false;
   }
   std::string rewritten;
   if (!AddDeviceLineTo(ini, section, key, value, rewritten)) {
@@ -46,7 +37,14 @@ bool AddDeviceLine(const std::string& section, const std::string& key, const std
     DeleteFileA(work.c_str());
     return false;
   }
-  if ((FileExists(backup) && !DeleteFileA(backup.c_str())) || !MoveFileA(iniPath.c_str(), backup.c_str())) {
+  if (FileExists(backup) && !DeleteFileA(backup.c_str())) {
+    DeleteFileA(work.c_str());
+    return false;
+  }
+  // Where the system replaces a file in one rename, the backup is a copy and the file's name is
+  // never empty; elsewhere the file lies under the backup name between two renames.
+  if (ReplaceInOneStep(iniPath, work, backup)) return true;
+  if (!MoveFileA(iniPath.c_str(), backup.c_str())) {
     DeleteFileA(work.c_str());
     return false;
   }
@@ -75,8 +73,7 @@ bool ApplyIniSettings(HWND) {
     const std::string iniPath = std::string(windows) + "\\" + setting.file;
     if (SameName(setting.file, "SYSTEM.INI") && SameName(setting.key, "device")) {
       if (!AddDeviceLine(setting.section, setting.key, value, iniPath)) return false;
-    } else if (!WritePrivateProfileStringA(setting.section.c_str(), setting.key.c_str(), value.c_str(),
-                                           iniPath.c_str())) {
+    } else if (!WriteProfileValue(setting.section, setting.key, value, iniPath)) {
       return false;
     }
     RestartNeeded = 1;

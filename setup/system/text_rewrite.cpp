@@ -1,6 +1,8 @@
 // SYSTEM.INI device lines and c:\autoexec.bat variable lines.
 #include "setup/system/text_rewrite.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "setup/install/path_names.h"
@@ -142,4 +144,54 @@ std::string NewVariableLines(std::vector<BatchVariable>& variables) {
     variable.seen = true;
   }
   return result;
+}
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// One "section\nkey\nvalue" string per setting line, section and key in lower case, sorted.
+std::vector<std::string> IniEntries(const std::string& text) {
+  bool ended = true;
+  std::vector<std::string> entries;
+  std::string section;
+  for (const std::string& whole : SplitLines(text, &ended)) {
+    const std::string line = Trimmed(CutAtLineEnd(whole));
+    if (!line.empty() && line[0] == '[') {
+      section = Lower(Trimmed(line.substr(1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1)));
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    entries.push_back(section + "\n" + Lower(Trimmed(line.substr(0, equals))) + "\n" + Trimmed(line.substr(equals + 1)));
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+}  // namespace
+
+bool IniRewrittenWith(const std::string& before, const std::string& rewritten, const std::string& section,
+                      const std::string& key, const std::string& value) {
+  // Lines of the key itself are left out on both sides (a second line of the same key keeps
+  // its old value); the new value must be there.
+  const std::string name = Lower(Trimmed(section)) + "\n" + Lower(Trimmed(key)) + "\n";
+  auto others = [&](const std::vector<std::string>& entries) {
+    std::vector<std::string> kept;
+    for (const std::string& entry : entries)
+      if (entry.compare(0, name.size(), name) != 0) kept.push_back(entry);
+    return kept;
+  };
+  const std::vector<std::string> after = IniEntries(rewritten);
+  return others(IniEntries(before)) == others(after) &&
+         std::find(after.begin(), after.end(), name + Trimmed(value)) != after.end();
 }

@@ -1,5 +1,6 @@
 // The line logic of the two text files setup rewrites itself: the "device" lines of SYSTEM.INI
-// and the variable lines of c:\autoexec.bat. Portable: the files are read and written whole
+// and the variable lines of c:\autoexec.bat; and the check of an INI file that the profile
+// functions rewrote. Portable: the files are read and written whole
 // by the callers, as text with "\n" line ends. Lines are taken whole, however long: a line is
 // never split or merged.
 #pragma once
@@ -38,3 +39,11 @@ std::string UpdateBatchLines(const std::string& batch, std::vector<BatchVariable
 // A "SET name=value" line for every variable not yet seen, in order; marks them seen. These
 // lines go on top of the updated batch file.
 std::string NewVariableLines(std::vector<BatchVariable>& variables);
+
+// True when `rewritten` holds the same settings as `before` except that `key` of `section` has
+// `value` (added when it was missing): every "key=value" line of every section, keys and
+// section names ignoring case, keys and values without their surrounding spaces; lines without
+// "=" (comments, empty lines) and the order do not count. This is how a copy that the profile
+// functions rewrote is known to be whole: they report success even when the disk filled.
+bool IniRewrittenWith(const std::string& before, const std::string& rewritten, const std::string& section,
+                      const std::string& key, const std::string& value);
