@@ -21,9 +21,11 @@ std::string DeferredExtension(int n) {
   return std::to_string(n);
 }
 
-InstallDecision CompareWithInstalled(const MemberInfo* member, const std::string& destination) {
+const char WORK_EXTENSION[] = "(N)";
+
+InstalledAge CompareWithInstalled(const MemberInfo* member, const std::string& destination) {
   SYSTEMTIME installed;
-  if (!GetLocalWriteTime(destination, installed)) return DECISION_REPLACE;
+  if (!GetLocalWriteTime(destination, installed)) return INSTALLED_UNKNOWN;
   installed.wDayOfWeek = 0;
   installed.wMilliseconds = 0;
   SYSTEMTIME stamp = {member->year, member->month, 0, member->day, member->hour, member->minute, member->second, 0};
@@ -31,9 +33,48 @@ InstallDecision CompareWithInstalled(const MemberInfo* member, const std::string
   // Both are local times: no time-zone conversion. A stamp that is no real date is no later.
   if (!SystemTimeToFileTime(&installed, &installedTime) || !SystemTimeToFileTime(&stamp, &memberTime) ||
       CompareFileTime(&memberTime, &installedTime) <= 0)
-    return DECISION_KEEP;
-  return DeleteFileA(destination.c_str()) ? DECISION_REPLACE : DECISION_DEFER;
+    return INSTALLED_NOT_OLDER;
+  return INSTALLED_OLDER;
 }
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Puts the complete work file in the place of `destination`: in one rename where the system
+// replaces a file so (MoveFileExA); elsewhere the previous file lies under the backup name
+// "(S)" between two renames and is put back when the second fails. False when the destination
+// cannot be replaced (held open by another program); it is then as it was.
+bool PutInPlace(const std::string& work, const std::string& destination) {
+  if (MoveFileExA(work.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (!FileExists(destination)) return MoveFileA(work.c_str(), destination.c_str()) != FALSE;
+  std::string backup = destination;
+  if (!SetExtension(backup, "(S)")) return false;
+  DeleteFileA(backup.c_str());
+  if (!MoveFileA(destination.c_str(), backup.c_str())) return false;
+  if (MoveFileA(work.c_str(), destination.c_str())) {
+    DeleteFileA(backup.c_str());
+    return true;
+  }
+  MoveFileA(backup.c_str(), destination.c_str());
+  return false;
+}
+
+// Gives the complete work file of a deferred system file the first temporary name that cannot
+// be opened ("NEW", "NE1", ...), which the next start of Windows puts in place.
+bool MoveToDeferredName(const std::string& work, const std::string& destination, std::string& deferred) {
+  for (int n = 0;; ++n) {
+    deferred = destination;
+    if (!SetExtension(deferred, DeferredExtension(n))) return false;
+    if (!CanOpenForReading(deferred)) break;
+  }
+  return MoveFileA(work.c_str(), deferred.c_str()) != FALSE;
+}
+
+}  // namespace
 
 FileResult InstallOneFile(InstallFile& file, HWND copyDialog, MemberInfo* member) {
   const std::string destination = InstallPathOf(Script, file);
@@ -41,47 +82,54 @@ FileResult InstallOneFile(InstallFile& file, HWND copyDialog, MemberInfo* member
     Trace("%s: the installed path passes 259 characters", file.name.c_str());
     return INSTALL_FAILED;
   }
-  const InstallDecision decision =
-      file.targetIndex != 0 ? DECISION_REPLACE : CompareWithInstalled(member, destination);
-  if (decision == DECISION_KEEP) {
+  const InstalledAge age = file.targetIndex != 0 ? INSTALLED_UNKNOWN : CompareWithInstalled(member, destination);
+  if (age == INSTALLED_NOT_OLDER) {
     if (file.flags & FILE_SELFREG) SelfRegister(destination);
     return INSTALL_OK;
   }
+  if (IsDirectory(destination)) {
+    Trace("%s is a directory; the file is not installed", destination.c_str());
+    return INSTALL_FAILED;
+  }
   SetCopyStatus(copyDialog, destination.c_str());
 
-  std::string extraction = destination, backup;
-  if (decision == DECISION_DEFER) {
-    for (int n = 0;; ++n) {
-      extraction = destination;
-      if (!SetExtension(extraction, DeferredExtension(n))) return INSTALL_FAILED;
-      if (!CanOpenForReading(extraction)) break;
-    }
-  } else if (FileExists(destination)) {
-    std::string candidate = destination;
-    if (SetExtension(candidate, "(S)")) {
-      DeleteFileA(candidate.c_str());
-      if (MoveFileA(destination.c_str(), candidate.c_str())) backup = candidate;
-    }
-  }
-
-  std::vector<char> path(extraction.begin(), extraction.end());
+  // The member is written whole under the work name (truncating one that an interrupted run
+  // left) and expanded there; only then does it take the place of the installed file.
+  std::string work = destination;
+  if (!SetExtension(work, WORK_EXTENSION)) return INSTALL_FAILED;
+  std::vector<char> path(work.begin(), work.end());
   path.push_back('\0');
   if (member->extract(member->handle, path.data()) != 1) {
-    Trace("Error extracting %s", extraction.c_str());
-    if (!backup.empty()) {
-      DeleteFileA(extraction.c_str());
-      MoveFileA(backup.c_str(), destination.c_str());
+    Trace("Error extracting %s", work.c_str());
+    DeleteFileA(work.c_str());
+    return INSTALL_FAILED;
+  }
+  if (file.flags & FILE_EXPAND) ExpandMacrosInFile(work);
+
+  // A later member replaces an installed system file that can be deleted; one in use (or
+  // read-only) is deferred to the next start. Every other file is replaced whatever its age.
+  std::string extraction = destination;
+  bool deferred = false;
+  if (age == INSTALLED_OLDER) {
+    if (!DeleteFileA(destination.c_str()) || !MoveFileA(work.c_str(), destination.c_str())) {
+      if (!MoveToDeferredName(work, destination, extraction)) {
+        Trace("%s cannot take a temporary name", work.c_str());
+        DeleteFileA(work.c_str());
+        return INSTALL_FAILED;
+      }
+      deferred = true;
     }
+  } else if (!PutInPlace(work, destination)) {
+    Trace("%s cannot be replaced", destination.c_str());
+    DeleteFileA(work.c_str());
     return INSTALL_FAILED;
   }
   AppendLogLine(extraction);
-  if (!backup.empty()) DeleteFileA(backup.c_str());
-  if (file.flags & FILE_EXPAND) ExpandMacrosInFile(extraction);
   if (file.flags & FILE_EXTENSION) {
     if (!RunExtension(copyDialog, extraction)) return INSTALL_ABORT;
     if (!CheckDiskSpace(copyDialog, nullptr)) return INSTALL_ABORT;
   }
-  if (decision == DECISION_DEFER) {
+  if (deferred) {
     if (!ScheduleReplaceAtRestart(destination, extraction)) return INSTALL_FAILED;
     RestartNeeded = 1;
     return INSTALL_OK;
