@@ -61,10 +61,13 @@ bool CanOpenForReading(const std::string& path) {
 
 bool ReplaceInOneStep(const std::string& target, const std::string& newFile, const std::string& backup) {
   if (!backup.empty() && !CopyWholeFile(target, backup, false, true)) {
+    Trace("%s cannot be copied to %s", target.c_str(), backup.c_str());
     DeleteFileA(backup.c_str());
     return false;
   }
   if (MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  Trace("%s cannot replace %s in one rename (error %lu)", newFile.c_str(), target.c_str(),
+        static_cast<unsigned long>(GetLastError()));
   if (!backup.empty()) DeleteFileA(backup.c_str());
   return false;
 }
