@@ -92,4 +92,26 @@ TEST(PathList, PiecesCompareWholeIgnoringCase) {
   EXPECT_FALSE(PathListHolds("", "C:\\APP"));
 }
 
+// A copy that the profile functions rewrote is whole when every setting of the file is still
+// there and the new value too, however the lines are spaced or ordered.
+TEST(IniRewrite, WholeCopiesAreToldFromCutOnes) {
+  const std::string before = "; comment=kept\n[Paths]\nHome=C:\\OLD\nData = C:\\DATA\n\n[Other]\nx=1\ny=2\n";
+  struct Case {
+    const char* what;
+    std::string after;
+    bool whole;
+  } cases[] = {
+      {"the value changed, the rest as it was", "; comment=kept\n[Paths]\nHome=C:\\NEW\nData = C:\\DATA\n\n[Other]\nx=1\ny=2\n", true},
+      {"respaced, another key case and section case", "; comment=kept\n[paths]\nhome = C:\\NEW\nData=C:\\DATA\n[Other]\nx=1\ny=2\n", true},
+      {"cut in the last section", "; comment=kept\n[Paths]\nHome=C:\\NEW\nData = C:\\DATA\n\n[Other]\nx=1\n", false},
+      {"cut inside the new value", "; comment=kept\n[Paths]\nHome=C:\\NE", false},
+      {"the old value kept", before, false},
+      {"the value in another section", before + "[Elsewhere]\nHome=C:\\NEW\n", false},
+      {"empty", "", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IniRewrittenWith(before, c.after, "Paths", "HOME", "C:\\NEW"), c.whole) << c.what;
+  EXPECT_TRUE(IniRewrittenWith("", "[New]\nKey=v\n", "new", "key", " v ")) << "a new file, a new section";
+  EXPECT_TRUE(IniRewrittenWith("[S]\nk=1\nk=2\n", "[S]\nk=3\nk=2\n", "S", "k", "3")) << "a second line of the key";
+}
+
 }  // namespace
