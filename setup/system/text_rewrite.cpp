@@ -167,7 +167,8 @@ std::vector<std::string> IniEntries(const std::string& text) {
   for (const std::string& whole : SplitLines(text, &ended)) {
     const std::string line = Trimmed(CutAtLineEnd(whole));
     if (!line.empty() && line[0] == '[') {
-      section = Lower(Trimmed(line.substr(1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1)));
+      const size_t close = line.rfind(']');  // a section name may hold "]" itself
+      section = Lower(Trimmed(line.substr(1, close == std::string::npos || close == 0 ? std::string::npos : close - 1)));
       continue;
     }
     const size_t equals = line.find('=');

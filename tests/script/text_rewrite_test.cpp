@@ -112,6 +112,7 @@ TEST(IniRewrite, WholeCopiesAreToldFromCutOnes) {
   for (const Case& c : cases) EXPECT_EQ(IniRewrittenWith(before, c.after, "Paths", "HOME", "C:\\NEW"), c.whole) << c.what;
   EXPECT_TRUE(IniRewrittenWith("", "[New]\nKey=v\n", "new", "key", " v ")) << "a new file, a new section";
   EXPECT_TRUE(IniRewrittenWith("[S]\nk=1\nk=2\n", "[S]\nk=3\nk=2\n", "S", "k", "3")) << "a second line of the key";
+  EXPECT_TRUE(IniRewrittenWith("[A]B]\nk=1\n", "[A]B]\nk=2\n", "A]B", "k", "2")) << "a section name with \"]\"";
 }
 
 }  // namespace
