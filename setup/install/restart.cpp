@@ -83,8 +83,10 @@ bool ScheduleReplaceAtRestart(const std::string& final, const std::string& tempo
     char windows[PATH_BUFFER_SIZE] = "";
     GetWindowsDirectoryA(windows, sizeof windows);
     const std::string wininit = std::string(windows) + "\\WININIT.INI";
-    WritePrivateProfileStringA("Rename", "NUL", final.c_str(), wininit.c_str());
-    WritePrivateProfileStringA("Rename", final.c_str(), temporary.c_str(), wininit.c_str());
+    // Through a copy, as every INI value: WININIT.INI is whole or as it was. The step succeeds
+    // whatever the writes give.
+    WriteProfileValue("Rename", "NUL", final, wininit);
+    WriteProfileValue("Rename", final, temporary, wininit);
     return true;
   }
   if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
