@@ -45,7 +45,7 @@ run() {
   echo $status > "$dir/status"
   if [ $status = 0 ] && [ $campaign = 1 ] && [ -n "$seeds" ]; then
     # Keep the seeds as they are and add what reaches code they do not.
-    "$abs/build/fuzz/fuzz/$t" -merge=1 "$abs/$seeds" corpus >"$dir/merge.log" 2>&1 || true
+    "$abs/build/fuzz/fuzz/$t" -merge=1 "$abs/$seeds" "$dir/corpus" >"$dir/merge.log" 2>&1 || true
   elif [ $status = 0 ] && [ $campaign = 1 ]; then
     mkdir -p "fuzz/corpus/$name"
     "$abs/build/fuzz/fuzz/$t" -merge=1 "$abs/fuzz/corpus/$name" "$dir/corpus" >"$dir/merge.log" 2>&1 || true

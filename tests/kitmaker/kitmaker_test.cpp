@@ -75,8 +75,10 @@ TEST(Manifest, EachErrorNamesItsLineKeyAndLimit) {
        "4: set.layout: must be \"single\" or \"disks\""},
       {"[product]\ntitle = \"P\"\n[set]\ndisk_size = 100\n", "4: set.disk_size: must be a whole number of bytes"},
       {"[product\ntitle = \"P\"\n", "1: "},  // not TOML at all
-      {"[product]\ntitle = \"Pr\xc3\xb6duct\" # \xc3\xa9\n[[t\xc3\xa4rget]]\n",
+      {"[product]\ntitle = \"Pr\xc3\xb6" "duct\" # \xc3\xa9\n[[t\xc3\xa4rget]]\n",
        "3: a character outside ASCII outside a string or comment"},
+      {"[product]\ntitle = \"Pr\xb6" "duct\"\n", "2: not UTF-8 text"},
+      {"[product]\ntitle = \"Pr\\\xc3\xb6" "duct\"\n", "2: an escape that TOML does not have"},
   };
   const fs::path dir = TestDir("errors");
   Write(dir / "a.txt", "a");
@@ -90,11 +92,16 @@ TEST(Manifest, EachErrorNamesItsLineKeyAndLimit) {
     for (const ManifestError& e : errors) all += e.text + "\n";
     EXPECT_NE(all.find(path + ":" + c.error), std::string::npos) << "expected " << c.error << "\ngot\n" << all;
   }
-  Write(dir / "manifest.toml", VALID + "[[environment]]\nname = \"GR\xc3\x9c\xc3\x9f\"  # \xc3\xa9\nvalue = '''\n\xc3\xa9'''\n");
+  Write(dir / "manifest.toml", VALID + "[[environment]]\nname = \"GR\xc3\x9c\xc3\x9f\"  # \xc3\xa9\nvalue = '''\n\xc3\xa9 \\\"'''\n"
+                                       "[[environment]]\nname = 'C:\\\xc3\xa9'\nvalue = \"\\u00e9\"\n");
   Manifest manifest;
   std::vector<ManifestError> errors;
-  EXPECT_TRUE(ReadManifest((dir / "manifest.toml").string(), manifest, errors)) << errors[0].text;
+  ASSERT_TRUE(ReadManifest((dir / "manifest.toml").string(), manifest, errors)) << errors[0].text;
+  ASSERT_EQ(manifest.script.envSettings.size(), 2u);
   EXPECT_EQ(manifest.script.envSettings[0].name, "GR\xc3\x9c\xc3\x9f") << "strings and comments may hold any character";
+  EXPECT_EQ(manifest.script.envSettings[0].value, "\xc3\xa9 \\\"") << "a literal string keeps backslashes and quotes";
+  EXPECT_EQ(manifest.script.envSettings[1].name, "C:\\\xc3\xa9");
+  EXPECT_EQ(manifest.script.envSettings[1].value, "\xc3\xa9");
 }
 
 // The example manifest beside the files mksample makes for it.

@@ -2,6 +2,7 @@
 #include "manifest.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -334,39 +335,97 @@ void ReadSettings(Table& root, InstallScript& script) {
   }
 }
 
-// TOML allows characters outside ASCII only in strings and comments. toml++ 3.3 reaches an
-// "unreachable" point (undefined behaviour) when it classifies some of them elsewhere, so they
-// are refused here first: the line of the first one, or 0 when there is none.
-unsigned LineOfStrayNonAscii(const std::string& text) {
+// TOML allows characters outside ASCII only in strings and comments, and toml++ 3.3 reaches
+// an "unreachable" point (undefined behaviour) when it classifies some of them - also where a
+// broken line makes it read on through what is a string here. So toml++ is handed the text in
+// ASCII alone, with the same values: a character in a string becomes its \u escape, a literal
+// string (which has no escapes) becomes a basic one, a character in a comment a '?'. Elsewhere,
+// and in text that is not UTF-8, such a character is an error: its line and what is wrong, or
+// line 0 when all is well.
+struct AsciiText {
+  std::string text;
+  unsigned errorLine = 0;
+  const char* error = "";
+};
+
+// The UTF-8 sequence at text[i] (i advances past it): its code point, or -1 when it is not
+// one well-formed sequence of a character.
+long DecodeUtf8(const std::string& text, size_t& i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  const int length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead <= 0xDF ? 2 : 0;
+  if (length == 0 || i + length > text.size()) return ++i, -1;
+  long code = lead & (0x7F >> length);
+  for (int k = 1; k < length; ++k) {
+    const unsigned char next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return ++i, -1;
+    code = code << 6 | (next & 0x3F);
+  }
+  i += length;
+  static const long smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return -1;
+  return code;
+}
+
+AsciiText ToAscii(const std::string& text) {
+  AsciiText out;
   unsigned line = 1;
   size_t i = 0;
+  auto fail = [&](const char* error) {
+    out.errorLine = line;
+    out.error = error;
+  };
   auto startsWith = [&](const char* s) { return text.compare(i, std::char_traits<char>::length(s), s) == 0; };
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '\n') {
-      ++line, ++i;
-    } else if (c == '#') {  // a comment, to the end of the line
-      while (i < text.size() && text[i] != '\n') ++i;
-    } else if (startsWith("\"\"\"") || startsWith("'''")) {  // a multi-line string
-      const std::string close = text.substr(i, 3);
-      i += 3;
-      while (i < text.size() && !startsWith(close.c_str())) {
-        if (text[i] == '\n') ++line;
-        i += (close[0] == '"' && text[i] == '\\' && i + 1 < text.size()) ? 2 : 1;
-      }
-      i += 3;
-    } else if (c == '"' || c == '\'') {  // a string on one line
-      ++i;
-      while (i < text.size() && text[i] != c && text[i] != '\n')
-        i += (c == '"' && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') ? 2 : 1;
-      if (i < text.size() && text[i] == c) ++i;
-    } else if (static_cast<unsigned char>(c) >= 0x80) {
-      return line;
+  // Copies the character at i; one outside ASCII as `how` says: 'e' escape, 'q' '?', else fail.
+  auto copy = [&](char how) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      if (text[i] == '\n') ++line;
+      if (how == 'l' && (text[i] == '\\' || text[i] == '"')) out.text += '\\';  // in a basic string now
+      out.text += text[i++];
+      return;
+    }
+    const long code = DecodeUtf8(text, i);
+    if (code < 0) return fail("not UTF-8 text");
+    if (how == 'q') {
+      out.text += '?';
+    } else if (how == 'e' || how == 'l') {
+      char escape[12];
+      std::snprintf(escape, sizeof escape, code > 0xFFFF ? "\\U%08lX" : "\\u%04lX", code);
+      out.text += escape;
     } else {
-      ++i;
+      fail("a character outside ASCII outside a string or comment (names and keys are ASCII)");
+    }
+  };
+  // A backslash in a basic string and what it escapes, which must be ASCII.
+  auto escaped = [&] {
+    out.text += text[i++];
+    if (static_cast<unsigned char>(text[i]) >= 0x80) fail("an escape that TOML does not have");
+  };
+  while (i < text.size() && out.errorLine == 0) {
+    const char c = text[i];
+    if (c == '#') {  // a comment, to the end of the line
+      while (i < text.size() && text[i] != '\n' && out.errorLine == 0) copy('q');
+    } else if (startsWith("\"\"\"") || startsWith("\'\'\'")) {  // a multi-line string
+      const std::string close = text.substr(i, 3);
+      const char how = close[0] == '"' ? 'e' : 'l';
+      out.text += "\"\"\"", i += 3;
+      while (i < text.size() && !startsWith(close.c_str()) && out.errorLine == 0) {
+        if (how == 'e' && text[i] == '\\' && i + 1 < text.size()) escaped();
+        copy(how);
+      }
+      if (i < text.size() && out.errorLine == 0) out.text += "\"\"\"", i += 3;
+    } else if (c == '"' || c == '\'') {  // a string on one line
+      const char how = c == '"' ? 'e' : 'l';
+      out.text += '"', ++i;
+      while (i < text.size() && text[i] != c && text[i] != '\n' && out.errorLine == 0) {
+        if (how == 'e' && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') escaped();
+        copy(how);
+      }
+      if (i < text.size() && text[i] == c) out.text += '"', ++i;
+    } else {
+      copy('x');
     }
   }
-  return 0;
+  return out;
 }
 
 }  // namespace
@@ -381,15 +440,14 @@ bool ReadManifest(const std::string& path, Manifest& manifest, std::vector<Manif
     errors.push_back({path + ": cannot read the manifest"});
     return false;
   }
-  const std::string source(reinterpret_cast<const char*>(text.data()), text.size());
-  if (const unsigned line = LineOfStrayNonAscii(source)) {
-    errors.push_back({path + ":" + std::to_string(line) +
-                      ": a character outside ASCII outside a string or comment (names and keys are ASCII)"});
+  const AsciiText source = ToAscii(std::string(reinterpret_cast<const char*>(text.data()), text.size()));
+  if (source.errorLine != 0) {
+    errors.push_back({path + ":" + std::to_string(source.errorLine) + ": " + source.error});
     return false;
   }
   try {
     // Read here rather than by toml++, whose file opening differs from system to system.
-    document = toml::parse(source, path);
+    document = toml::parse(source.text, path);
   } catch (const toml::parse_error& error) {
     errors.push_back({path + ":" + std::to_string(error.source().begin.line) + ": " + std::string(error.description())});
     return false;
