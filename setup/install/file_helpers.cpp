@@ -59,13 +59,35 @@ bool CanOpenForReading(const std::string& path) {
   return true;
 }
 
+bool IsDirectory(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+  // Looked up, as Windows 95 and Win32s need not carry it (Windows 95 has it as a stub that fails).
+  typedef BOOL(WINAPI * MoveFileExFn)(LPCSTR, LPCSTR, DWORD);
+  static MoveFileExFn moveFileEx = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    if (kernel)
+      moveFileEx = reinterpret_cast<MoveFileExFn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, "MoveFileExA")));
+  }
+  return moveFileEx && moveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 bool ReplaceInOneStep(const std::string& target, const std::string& newFile, const std::string& backup) {
   if (!backup.empty() && !CopyWholeFile(target, backup, false, true)) {
     Trace("%s cannot be copied to %s", target.c_str(), backup.c_str());
     DeleteFileA(backup.c_str());
     return false;
   }
-  if (MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileReplacing(newFile, target)) return true;
   Trace("%s cannot replace %s in one rename (error %lu)", newFile.c_str(), target.c_str(),
         static_cast<unsigned long>(GetLastError()));
   if (!backup.empty()) DeleteFileA(backup.c_str());

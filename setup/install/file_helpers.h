@@ -26,6 +26,13 @@ bool CanOpenForReading(const std::string& path);
 bool ReplaceWithBackup(const std::string& target, const std::string& newFile,
                        const std::string& backupExtension);
 
+// The path names a directory (a directory search finds it with that attribute).
+bool IsDirectory(const std::string& path);
+
+// Renames `from` to `to`, replacing a file of that name in the same step (MoveFileExA, looked
+// up at run time). False where the system has no such rename, or when it fails.
+bool MoveFileReplacing(const std::string& from, const std::string& to);
+
 // Replaces `target` by `newFile` in one rename (MoveFileExA), first copying the target to
 // `backup` unless that is empty. False when the system cannot (Windows 95 and Win32s have no
 // such rename) or the copy fails; nothing has changed then.

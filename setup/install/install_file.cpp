@@ -39,17 +39,12 @@ InstalledAge CompareWithInstalled(const MemberInfo* member, const std::string& d
 
 namespace {
 
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Puts the complete work file in the place of `destination`: in one rename where the system
 // replaces a file so (MoveFileExA); elsewhere the previous file lies under the backup name
 // "(S)" between two renames and is put back when the second fails. False when the destination
 // cannot be replaced (held open by another program); it is then as it was.
 bool PutInPlace(const std::string& work, const std::string& destination) {
-  if (MoveFileExA(work.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileReplacing(work, destination)) return true;
   if (!FileExists(destination)) return MoveFileA(work.c_str(), destination.c_str()) != FALSE;
   std::string backup = destination;
   if (!SetExtension(backup, "(S)")) return false;
