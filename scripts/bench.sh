@@ -13,12 +13,13 @@ cmake --build build/native -j2 >/dev/null
 mkdir -p build/bench-work
 scratch=$(mktemp -d /dev/shm/kompak-bench.XXXXXX 2>/dev/null || mktemp -d build/bench-work/scratch.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-# Each corpus: the encoder beside jlha and the in-process decoder beside the peers, then
+# Each corpus (its archives and outputs in memory where /dev/shm allows, so that the disk does
+# not hide the codecs): the encoder beside jlha and the in-process decoder beside the peers, then
 # whole `kompak x` processes beside the peers' over one archive of it.
 for kind in ${BENCH_CORPORA:-windows unix small}; do
   corpus=$(scripts/bench_corpus.sh "$kind")
   echo "== $kind corpus, encode: kompak32 LZH_Add beside jlha; decode of its archive beside lhasa, 7z, bsdtar"
-  build/native/bench/encode_bench "$corpus" build/bench-work/encode --runs "$runs"
+  build/native/bench/encode_bench "$corpus" "$scratch/encode" --runs "$runs"
 
   echo "== $kind corpus, decode: kompak32 (kompak x) beside lhasa, 7z and bsdtar extracting one archive"
   archive=build/bench-work/decode-$kind.lzh
