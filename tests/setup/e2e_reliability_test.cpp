@@ -41,8 +41,12 @@ void Restore(const std::string& path, const Content& content) {
     DeleteFileA(path.c_str());
 }
 
+// "missing", "N bytes", and a short text in full.
 std::string Describe(const Content& content) {
-  return content ? std::to_string(content->size()) + " bytes" : std::string("missing");
+  if (!content) return "missing";
+  const std::string size = std::to_string(content->size()) + " bytes";
+  if (content->size() > 600) return size;
+  return size + " \"" + std::string(content->begin(), content->end()) + "\"";
 }
 
 void SetOldTime(const std::string& path) {
