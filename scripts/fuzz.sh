@@ -84,6 +84,9 @@ for t in "${targets[@]}"; do
 done
 
 if [ $campaign = 1 ]; then
+  # What follows the table ("## Findings", written by hand: what was found and how it was
+  # mended) is kept.
+  findings=$(sed -n '/^## Findings/,$p' docs/fuzzing.md 2>/dev/null || true)
   {
     echo "# Fuzzing campaign"
     echo
@@ -95,6 +98,7 @@ if [ $campaign = 1 ]; then
     echo "| target | run on | seconds | executions | per second | coverage (edges) | corpus files | findings |"
     echo "|---|---|---|---|---|---|---|---|"
     for t in "${all[@]}"; do if [ -f "$work/$t/row" ]; then cat "$work/$t/row"; fi; done
+    if [ -n "$findings" ]; then echo; echo "$findings"; fi
   } > docs/fuzzing.md
   cat docs/fuzzing.md
 fi
