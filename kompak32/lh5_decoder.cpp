@@ -71,6 +71,23 @@ inline unsigned TakeBits(BitReader &r, unsigned n)
     return v;
 }
 
+// Finishes a symbol whose code is longer than the lookup width: one tree step per bit
+// after the first tableBits bits. Returns the symbol; *length gets its code length.
+unsigned WalkTree(const DecodeState &s, uint64_t bits, unsigned node, unsigned count,
+                  unsigned tableBits, const uint8_t *lengths, unsigned *length)
+{
+    uint64_t mask = (uint64_t)1 << (63 - tableBits);
+    unsigned sym = node;
+    do {
+        sym = (bits & mask) ? s.treeRight[sym] : s.treeLeft[sym];
+        mask >>= 1;
+    } while (sym >= count && mask != 0);
+    if (sym >= count) // cannot happen for a complete code
+        RaiseLibraryError(TEXT_BAD_TABLE);
+    *length = lengths[sym];
+    return sym;
+}
+
 // Decodes one symbol of an alphabet of count symbols whose table is tableBits wide.
 inline unsigned DecodeSymbol(DecodeState &s, const uint16_t *table, const uint8_t *lengths,
                              unsigned count, unsigned tableBits)
@@ -78,16 +95,12 @@ inline unsigned DecodeSymbol(DecodeState &s, const uint16_t *table, const uint8_
     BitReader &r = s.reader;
     Refill(r);
     unsigned sym = table[r.bits >> (64 - tableBits)];
-    if (sym >= count) {
-        uint64_t mask = (uint64_t)1 << (63 - tableBits);
-        do {
-            sym = (r.bits & mask) ? s.treeRight[sym] : s.treeLeft[sym];
-            mask >>= 1;
-        } while (sym >= count && mask != 0);
-        if (sym >= count) // cannot happen for a complete code
-            RaiseLibraryError(TEXT_BAD_TABLE);
-    }
-    DropBits(r, lengths[sym]);
+    unsigned length;
+    if (sym >= count)
+        sym = WalkTree(s, r.bits, sym, count, tableBits, lengths, &length);
+    else
+        length = lengths[sym];
+    DropBits(r, length);
     return sym;
 }
 
@@ -184,6 +197,15 @@ constexpr uint32_t CHAR_ENTRY_TREE = 0x40;
 constexpr uint64_t POSITION_ENTRY_BITS = 0x1F;
 constexpr uint64_t POSITION_ENTRY_TREE = 0x80;
 
+// The entry of position symbol k whose code has codeLength bits. Distance 0 for k = 0, else
+// 2^(k-1) plus the k-1 bits after the code; the match begins distance + 1 bytes back.
+uint64_t PositionEntry(unsigned k, unsigned codeLength)
+{
+    unsigned extra = k > 1 ? k - 1 : 0;
+    return (codeLength + extra) | ((1u << extra) - 1) << 16 |
+           (uint64_t)(((1u << k) >> 1) + 1) << 32;
+}
+
 void BuildCharFast(DecodeState &s)
 {
     constexpr unsigned tableSize = 1u << CHAR_TABLE_BITS;
@@ -213,33 +235,9 @@ void StartBlock(DecodeState &s)
     BuildCharFast(s);
     for (unsigned i = 0; i < (1u << AUX_TABLE_BITS); ++i) {
         unsigned k = s.auxTable[i];
-        uint64_t e;
-        if (k >= POSITION_SYMBOLS) {
-            e = POSITION_ENTRY_TREE | k << 16;
-        } else {
-            unsigned extra = k > 1 ? k - 1 : 0;
-            e = (s.auxLengths[k] + extra) | ((1u << extra) - 1) << 16 |
-                (uint64_t)(((1u << k) >> 1) + 1) << 32;
-        }
-        s.positionFast[i] = e;
+        s.positionFast[i] = k >= POSITION_SYMBOLS ? POSITION_ENTRY_TREE | k << 16
+                                                  : PositionEntry(k, s.auxLengths[k]);
     }
-}
-
-// Finishes a symbol whose code is longer than the lookup width: one tree step per bit
-// after the first tableBits bits. Returns the symbol; *length gets its code length.
-unsigned WalkTree(const DecodeState &s, uint64_t bits, unsigned node, unsigned count,
-                  unsigned tableBits, const uint8_t *lengths, unsigned *length)
-{
-    uint64_t mask = (uint64_t)1 << (63 - tableBits);
-    unsigned sym = node;
-    do {
-        sym = (bits & mask) ? s.treeRight[sym] : s.treeLeft[sym];
-        mask >>= 1;
-    } while (sym >= count && mask != 0);
-    if (sym >= count) // cannot happen for a complete code
-        RaiseLibraryError(TEXT_BAD_TABLE);
-    *length = lengths[sym];
-    return sym;
 }
 
 // Copies a match of length bytes that begins offset (1 to 8,192) bytes before out. May
@@ -453,27 +451,18 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
             bits <<= e & CHAR_ENTRY_BITS;
             bitCount -= (e & CHAR_ENTRY_BITS);
         }
-        // The match begins distance + 1 bytes back. The distance is 0 for position symbol
-        // 0, else 2^(k-1) plus the k-1 bits that follow the symbol's code.
         uint64_t pe = s.positionFast[bits >> (64 - AUX_TABLE_BITS)];
-        unsigned offset;
-        if (!(pe & POSITION_ENTRY_TREE)) {
-            unsigned total = (unsigned)(pe & POSITION_ENTRY_BITS);
-            offset = (unsigned)(pe >> 32) +
-                     ((unsigned)((bits >> 1) >> (63 - total)) & (uint16_t)(pe >> 16));
-            bits <<= total;
-            bitCount -= total;
-        } else {
-            unsigned plen;
-            unsigned k = WalkTree(s, bits, (unsigned)(pe >> 16), POSITION_SYMBOLS,
-                                  AUX_TABLE_BITS, s.auxLengths, &plen);
-            bits <<= plen;
-            bitCount -= plen;
-            unsigned extra = k > 1 ? k - 1 : 0;
-            offset = ((1u << k) >> 1) + 1 + (unsigned)((bits >> 1) >> (63 - extra));
-            bits <<= extra;
-            bitCount -= extra;
+        if (pe & POSITION_ENTRY_TREE) {
+            unsigned codeLength;
+            unsigned k = WalkTree(s, bits, (unsigned)(pe >> 16), POSITION_SYMBOLS, AUX_TABLE_BITS,
+                                  s.auxLengths, &codeLength);
+            pe = PositionEntry(k, codeLength);
         }
+        unsigned total = (unsigned)(pe & POSITION_ENTRY_BITS);
+        unsigned offset = (unsigned)(pe >> 32) +
+                          ((unsigned)((bits >> 1) >> (63 - total)) & (uint16_t)(pe >> 16));
+        bits <<= total;
+        bitCount -= total;
         out = CopyMatch(out, offset, length);
     }
     s.blockCodesLeft = codesLeft;

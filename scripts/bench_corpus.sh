@@ -25,11 +25,12 @@ add_binaries() {
 # add_text BUDGET COMMAND: appends what COMMAND prints for each NUL-separated path on its
 # input to text files of about 2 MB.
 add_text() {
-  local budget=$1 written=0 out h; shift
+  local budget=$1 written=0 out h before; shift
   while IFS= read -r -d '' h; do
     [ "$written" -ge "$budget" ] && break
     out="$corpus/text$(( written / (2 * 1024 * 1024) )).txt"
-    "$@" "$h" >> "$out"; written=$(stat -c %s "$corpus"/text*.txt | awk '{s += $1} END {print s}')
+    before=$(stat -c %s "$out" 2>/dev/null || echo 0)
+    "$@" "$h" >> "$out"; written=$(( written + $(stat -c %s "$out") - before ))
   done
 }
 

@@ -43,10 +43,8 @@ run() {
      "$abs/build/fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 \
      -rss_limit_mb=1024 -timeout=10 corpus ${seeds:+"$abs/$seeds"} >log 2>&1) || status=$?
   echo $status > "$dir/status"
-  if [ $status = 0 ] && [ $campaign = 1 ] && [ -n "$seeds" ]; then
+  if [ $status = 0 ] && [ $campaign = 1 ]; then
     # Keep the seeds as they are and add what reaches code they do not.
-    "$abs/build/fuzz/fuzz/$t" -merge=1 "$abs/$seeds" "$dir/corpus" >"$dir/merge.log" 2>&1 || true
-  elif [ $status = 0 ] && [ $campaign = 1 ]; then
     mkdir -p "fuzz/corpus/$name"
     "$abs/build/fuzz/fuzz/$t" -merge=1 "$abs/fuzz/corpus/$name" "$dir/corpus" >"$dir/merge.log" 2>&1 || true
   fi
