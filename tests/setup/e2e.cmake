@@ -29,7 +29,7 @@ add_wine_test(setup_e2e_restart.sp4 setup_e2e_restart_test SERIAL PREFIX sp4 TIM
               ARGS --gtest_filter=Systems/*nt351sp4*)
 
 # Setup extensions and self-registration, with DLLs of the test's own.
-foreach(kind 1 2 3)
+foreach(kind 1 2 3 4)
   add_library(e2e_dll_${kind} SHARED e2e_extension_dll.cpp)
   target_compile_definitions(e2e_dll_${kind} PRIVATE E2E_DLL_KIND=${kind})
   target_include_directories(e2e_dll_${kind} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -40,8 +40,8 @@ add_executable(setup_e2e_extension_test e2e_extension_test.cpp)
 target_link_libraries(setup_e2e_extension_test PRIVATE setup_e2e kitwriter_archive gtest_main)
 target_compile_definitions(setup_e2e_extension_test PRIVATE
   EXTENSION_DLL="$<TARGET_FILE:e2e_dll_1>" NO_START_DLL="$<TARGET_FILE:e2e_dll_2>"
-  SELFREG_DLL="$<TARGET_FILE:e2e_dll_3>")
-add_dependencies(setup_e2e_extension_test e2e_dll_1 e2e_dll_2 e2e_dll_3)
+  SELFREG_DLL="$<TARGET_FILE:e2e_dll_3>" CRASHING_DLL="$<TARGET_FILE:e2e_dll_4>")
+add_dependencies(setup_e2e_extension_test e2e_dll_1 e2e_dll_2 e2e_dll_3 e2e_dll_4)
 add_wine_test(setup_e2e_extension setup_e2e_extension_test TIMEOUT 300)
 
 # Two disks, Cancel in FILECOPY, a damaged member.

@@ -3,7 +3,9 @@
 //     SKIPME.TXT through the callback, and points the second target at "..\moved" with a
 //     string in its own image;
 //   2 an extension without "Start";
-//   3 a self-registering DLL: "DllRegisterServer" writes REGISTERED.TXT beside itself.
+//   3 a self-registering DLL: "DllRegisterServer" writes REGISTERED.TXT beside itself;
+//   4 an extension whose "Start" skips SKIPME.TXT through the callback, then writes through a
+//     null pointer.
 #include <windows.h>
 
 #include <cstdio>
@@ -46,6 +48,16 @@ extern "C" __declspec(dllexport) int32_t __cdecl Start(HWND window, int32_t targ
   const std::string moved = directory.substr(0, directory.rfind('\\')) + "\\moved";
   std::strcpy(movedPath, moved.c_str());
   targets[1].path = movedPath;
+  return 1;
+}
+#endif
+
+#if E2E_DLL_KIND == 4
+extern "C" __declspec(dllexport) int32_t __cdecl Start(HWND, int32_t, PackedTargetDir*, int32_t fileCount,
+                                                       PackedInstallFile* files, void* notify) {
+  for (int i = 0; i < fileCount; ++i)
+    if (std::strcmp(files[i].name, "SKIPME.TXT") == 0) reinterpret_cast<ExtensionNotifyFn>(notify)(EXT_SKIP_FILE, &files[i]);
+  *static_cast<volatile int32_t*>(nullptr) = fileCount;
   return 1;
 }
 #endif

@@ -2,7 +2,8 @@
 // archive is enumerated first; its "Start" sees FILECOPY and the packed records, skips a file
 // (logged "Skipping file", not extracted, not missing) and moves a target with a string in
 // its own image, which setup must have copied before freeing it; a self-registering DLL is
-// registered from where it was installed. An extension without "Start" stops the copy.
+// registered from where it was installed. An extension without "Start", or one that crashes in
+// it, stops the copy.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -64,25 +65,41 @@ TEST(Extensions, StartSkipsAFileAndMovesATarget) {
   EXPECT_NE(log.find("\r\n" + app + "\\EXT.DLL\r\nSkipping file SKIPME.TXT\r\n"), std::string::npos) << log;
 }
 
-TEST(Extensions, WithoutStartTheCopyStops) {
+// Without "Start" the copy stops silently; an extension that crashes in "Start" after skipping
+// a file is reported by setup itself, which stops the copy the same way and keeps the skip.
+class StoppingExtension : public ::testing::TestWithParam<bool> {};
+
+TEST_P(StoppingExtension, StopsTheCopy) {
+  const bool crashing = GetParam();
   std::string scratch;
   ASSERT_TRUE(MakeTestDirectory(&scratch));
   const std::string app = scratch + "\\app";
   SetupRun run;
-  ASSERT_TRUE(PrepareSetup(&run, ExtensionSet(app, NO_START_DLL, scratch)));
+  ASSERT_TRUE(PrepareSetup(&run, ExtensionSet(app, crashing ? CRASHING_DLL : NO_START_DLL, scratch)));
   UiProcess proc;
   ASSERT_TRUE(StartSetup(&proc, run));
   ASSERT_TRUE(AcceptPaths(proc));
+  if (crashing)
+    ASSERT_TRUE(ExpectBox(proc, "The setup extension " + app + "\\EXT.DLL stopped with an error.", "Setup Error",
+                          MBICON_STOP, IDOK));
   HWND report = nullptr;
   ASSERT_TRUE(WaitForDialog(proc, "Incomplete Setup!", &report));
   std::vector<std::string> missing;
   ASSERT_TRUE(ReadListItems(report, 1024, &missing));
-  EXPECT_EQ(missing, (std::vector<std::string>{app + "\\EXT.DLL", app + "\\KEEP.TXT", app + "\\REG.DLL",
-                                               app + "\\SKIPME.TXT"}));
+  std::vector<std::string> expected = {app + "\\EXT.DLL", app + "\\KEEP.TXT", app + "\\REG.DLL"};
+  if (!crashing) expected.push_back(app + "\\SKIPME.TXT");
+  EXPECT_EQ(missing, expected);
   ASSERT_TRUE(ClickButton(report, IDCANCEL));  // "Do not continue"
   ASSERT_TRUE(ExpectBox(proc, "Install not completed", "Stop", MBICON_STOP, IDOK));
   ASSERT_TRUE(ExpectExitCode(proc, 1));
   EXPECT_EQ(Text(app + "\\KEEP.TXT"), "(missing)");
+  const std::string log = Text(app + "\\SETUP.LOG");
+  EXPECT_EQ(log.find("Skipping file SKIPME.TXT") != std::string::npos, crashing) << log;
 }
+
+INSTANTIATE_TEST_SUITE_P(Extensions, StoppingExtension, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "CrashingInStart" : "WithoutStart");
+                         });
 
 }  // namespace
