@@ -2,7 +2,8 @@
 // name (one named with a path that climbs out of the target), lacks a file the script names
 // and holds a member far larger than the script says; one file's installed path passes 259
 // characters. setup installs what it can, lists the rest as missing, and writes nothing
-// outside its targets.
+// outside its targets. A disk 2 that carries the label of disk 2 but another set's archives
+// is accepted, and nothing of it is installed.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,58 @@ TEST(HostileSet, InstallsWhatItCanAndWritesOnlyInsideItsTargets) {
   EXPECT_EQ(ListDirectory(deep), std::vector<std::string>{});
   for (const std::string& place : {scratch, run.root, run.temp, app.substr(0, 3)})
     EXPECT_FALSE(Exists(place + "\\ESCAPE.TXT") || Exists(place + "\\EXTRA.TXT")) << place;
+}
+
+// Disk 2 of another set: its label is there (its content is never read), but its archives are
+// not this set's: OTHER is named like no archive of the script, MAIN2 is no archive at all and
+// main1 is named like disk 1's archive, holding a newer A.TXT (already installed) and C.TXT
+// (which this script takes from MAIN2).
+TEST(HostileSet, ASecondDiskOfAnotherSetInstallsNothing) {
+  std::string scratch;
+  ASSERT_TRUE(MakeTestDirectory(&scratch));
+  const std::string app = scratch + "\\app";
+  InstallSet set;
+  set.script = SimpleScript("Two Disks");
+  set.script.diskCount = 2;
+  set.script.targets = SystemAndApp(app);
+  set.script.archives = {{"MAIN1", 0}, {"MAIN2", 0}};
+  set.script.files = {MakeFile("A.TXT", 1, 0), MakeFile("B.TXT", 1, 1), MakeFile("C.TXT", 1, 1)};
+  KitBytes first, other, sameName;
+  std::string error;
+  ASSERT_TRUE(MakeArchive({{"A.TXT", Bytes("from disk one")}}, scratch, first, &error)) << error;
+  ASSERT_TRUE(MakeArchive({{"B.TXT", Bytes("another set's")}, {"EVIL.TXT", Bytes("another set's")}}, scratch, other,
+                          &error))
+      << error;
+  ASSERT_TRUE(MakeArchive({{"A.TXT", Bytes("another set's")}, {"C.TXT", Bytes("another set's")}}, scratch, sameName,
+                          &error))
+      << error;
+  set.archives = {{"MAIN1", first}};
+
+  SetupRun run;
+  ASSERT_TRUE(PrepareSetup(&run, set));
+  UiProcess proc;
+  ASSERT_TRUE(StartSetup(&proc, run));
+  ASSERT_TRUE(AcceptPaths(proc));
+  HWND prompt = nullptr;
+  ASSERT_TRUE(WaitForDialog(proc, "Setup needs the next disk", &prompt));
+  ASSERT_TRUE(WriteWholeFile(run.temp + "\\DISK2.ID", Bytes("Another Set Disk 2")));
+  ASSERT_TRUE(WriteWholeFile(run.temp + "\\OTHER", other));
+  ASSERT_TRUE(WriteWholeFile(run.temp + "\\MAIN2", Bytes("-lh5- this is no archive")));
+  ASSERT_TRUE(WriteWholeFile(run.temp + "\\main1", sameName));
+  ASSERT_TRUE(ClickButton(prompt, IDOK));
+  HWND report = nullptr;
+  ASSERT_TRUE(WaitForDialog(proc, "Incomplete Setup!", &report));
+  std::vector<std::string> missing;
+  ASSERT_TRUE(ReadListItems(report, 1024, &missing));
+  EXPECT_EQ(missing, (std::vector<std::string>{app + "\\B.TXT", app + "\\C.TXT"}));
+  ASSERT_TRUE(ClickButton(report, IDCANCEL));  // "Do not continue"
+  ASSERT_TRUE(ExpectBox(proc, "Install not completed", "Stop", MBICON_STOP, IDOK));
+  ASSERT_TRUE(ExpectExitCode(proc, 1));
+
+  EXPECT_EQ(ListDirectory(app), (std::vector<std::string>{"A.TXT", "SETUP.LOG"}));
+  EXPECT_EQ(Text(app + "\\A.TXT"), "from disk one");
+  for (const std::string& place : {scratch, run.root, app.substr(0, 3)})
+    EXPECT_FALSE(Exists(place + "\\B.TXT") || Exists(place + "\\C.TXT") || Exists(place + "\\EVIL.TXT")) << place;
 }
 
 }  // namespace
