@@ -79,9 +79,10 @@ TEST_P(StoppingExtension, StopsTheCopy) {
   UiProcess proc;
   ASSERT_TRUE(StartSetup(&proc, run));
   ASSERT_TRUE(AcceptPaths(proc));
-  if (crashing)
+  if (crashing) {
     ASSERT_TRUE(ExpectBox(proc, "The setup extension " + app + "\\EXT.DLL stopped with an error.", "Setup Error",
                           MBICON_STOP, IDOK));
+  }
   HWND report = nullptr;
   ASSERT_TRUE(WaitForDialog(proc, "Incomplete Setup!", &report));
   std::vector<std::string> missing;

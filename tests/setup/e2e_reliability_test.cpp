@@ -88,34 +88,6 @@ KitBytes TextBytes(const std::string& line, int count) {
   return Bytes(text);
 }
 
-// ---- Message boxes ---------------------------------------------------------------------------
-
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK MatchMessageBox(HWND window, LPARAM param) {
-  BoxSearch& search = *reinterpret_cast<BoxSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char caption[256] = "";
-  GetWindowTextA(window, caption, sizeof caption);
-  if (pid != search.pid || !IsWindowVisible(window) || WindowClass(window) != "#32770" ||
-      std::string(caption) == "Incomplete Setup!" || std::string(caption) == "Installing Files" ||
-      !GetDlgItem(window, 0xFFFF))
-    return TRUE;
-  search.found = window;
-  return FALSE;
-}
-
-// A message box of proc that is up now, or nullptr (no waiting, nothing killed).
-HWND FindMessageBox(const UiProcess& proc) {
-  BoxSearch search = {proc.pid, nullptr};
-  EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // ---- A full drive -----------------------------------------------------------------------------
 
 bool HaveSmallDrive() { return std::getenv("SETUP_TEST_SMALL_DRIVE") != nullptr; }
@@ -410,7 +382,7 @@ TEST(Unreplaceable, ReportedAndKeptWhole) {
         report = FindTopWindow({&proc, "Incomplete Setup!", false, "#32770"});
         if (report) return true;
         MessageBoxInfo box;
-        HWND shown = FindMessageBox(proc);
+        HWND shown = FindBox(proc);
         if (shown && ReadMessageBox(shown, &box) && !box.buttons.empty()) {
           messages.push_back(box.caption + ": " + box.text);
           ClickButton(box.hwnd, box.buttons[0].id);

@@ -2,10 +2,9 @@
 // temporary directory, the normal end and pixel checks.
 #include "setup_e2e.h"
 
-#include <cstring>
-
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #ifndef SETUP_EXE_HOST_PATH
 #error "SETUP_EXE_HOST_PATH must name the built setup.exe"
@@ -207,10 +206,15 @@ namespace {
 
 struct BoxSearch {
   DWORD pid;
-  const std::string* caption;
-  const std::string* text;
+  const std::string* caption;  // nullptr: any
+  const std::string* text;     // nullptr: any
   HWND found;
 };
+
+// setup's own dialogs that carry an unnumbered static as message boxes do.
+bool IsSetupDialog(const char* caption) {
+  return std::strcmp(caption, "Incomplete Setup!") == 0 || std::strcmp(caption, "Installing Files") == 0;
+}
 
 // Window texts of another process's top-level windows and static controls are read from the
 // server (GetWindowTextA), so the search sends the program nothing while its windows come and
@@ -222,15 +226,21 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
   if (pid != search.pid || !IsWindowVisible(window) || WindowClass(window) != "#32770") return TRUE;
   char text[1024] = "";
   GetWindowTextA(window, text, sizeof text);
-  if (*search.caption != text) return TRUE;
+  if (search.caption ? *search.caption != text : IsSetupDialog(text)) return TRUE;
   HWND message = GetDlgItem(window, 0xFFFF);
   text[0] = '\0';
-  if (!message || (GetWindowTextA(message, text, sizeof text), *search.text != text)) return TRUE;
+  if (!message || (GetWindowTextA(message, text, sizeof text), search.text && *search.text != text)) return TRUE;
   search.found = window;
   return FALSE;
 }
 
 }  // namespace
+
+HWND FindBox(const UiProcess& proc) {
+  BoxSearch search = {proc.pid, nullptr, nullptr, nullptr};
+  EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 ::testing::AssertionResult WaitForBoxWithText(UiProcess& proc, const std::string& caption, const std::string& text,
                                               MessageBoxInfo* info) {

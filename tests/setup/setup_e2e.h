@@ -97,6 +97,9 @@ KitBytes PatternBytes(std::size_t size, unsigned seed);
 ::testing::AssertionResult WaitForBoxWithText(UiProcess& proc, const std::string& caption, const std::string& text,
                                               MessageBoxInfo* info);
 
+// A message box of proc that is up now (not one of setup's dialogs), or nullptr; no waiting.
+HWND FindBox(const UiProcess& proc);
+
 // Waits for that box, checks its icon and answers it with the button `answer`.
 ::testing::AssertionResult ExpectBox(UiProcess& proc, const std::string& text, const std::string& caption,
                                      MessageBoxIcon icon, int answer);
