@@ -3,7 +3,8 @@
 # scripts/bench_corpus.sh: Windows binaries with some text, x86-64 shared libraries with more
 # text, 10,000 small files; BENCH_CORPORA picks some) and runs the codec benchmarks over each,
 # then the installation benchmark; every benchmark prints this library's figures beside the
-# peers' from the same run. BENCH_RUNS sets the runs per figure (best of them).
+# peers' from the same run, and checks the encoded bytes of the first two corpora against
+# their committed hashes. BENCH_RUNS sets the runs per figure (best of them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${BENCH_RUNS:-1}
@@ -20,6 +21,11 @@ for kind in ${BENCH_CORPORA:-windows unix small}; do
   corpus=$(scripts/bench_corpus.sh "$kind")
   echo "== $kind corpus, encode: kompak32 LZH_Add beside jlha; decode of its archive beside lhasa, 7z, bsdtar"
   build/native/bench/encode_bench "$corpus" "$scratch/encode" --runs "$runs"
+  if [ -f "bench/encoded/$kind.txt" ]; then
+    echo "== $kind corpus, encoded bytes against bench/encoded/$kind.txt"
+    bench/encoded_hashes.sh --check "bench/encoded/$kind.txt" build/native/tools/kompak/kompak "$corpus" |
+      tail -n 5 || echo "encoded bytes: the check failed (see above)"
+  fi
 
   echo "== $kind corpus, decode: kompak32 (kompak x) beside lhasa, 7z and bsdtar extracting one archive"
   archive=build/bench-work/decode-$kind.lzh
