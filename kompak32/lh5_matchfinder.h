@@ -56,6 +56,13 @@ struct MatchFinder {
     uint16_t climbPath[MAX_MATCH];
     int climbLength;
     uint8_t pathIndex[WINDOW_SIZE];
+    // A long climb sets the position of the whole chain at once: while it is pending, every
+    // node on the chain has the position climbPosition, and its own nodePosition is out of
+    // date. The position is written out to a node when it leaves the chain, and to all of
+    // them before a walk down from a root, which reads them (SettleClimbPath).
+    // pendingRoot is the root above the chain while its position is pending, 0 otherwise.
+    int pendingRoot;
+    int climbPosition;
 
     InputReadFn read; // fills the text buffer: the first 8,448 bytes and each slide
     void *readContext;
@@ -85,10 +92,37 @@ inline bool OnClimbPath(const MatchFinder &m, int t) {
     return (i < m.climbLength) & (m.climbPath[i] == t);
 }
 
+// The chain keeps its first `length` nodes; the others leave it with their position.
+inline void ShortenClimbPath(MatchFinder &m, int length) {
+    if (m.pendingRoot != 0) {
+        for (int i = length; i < m.climbLength; ++i)
+            m.node[m.climbPath[i]].nodePosition = static_cast<uint16_t>(m.climbPosition);
+    }
+    m.climbLength = length;
+}
+
+// Writes a pending chain position out to the chain's nodes.
+inline void SettleClimbPath(MatchFinder &m) {
+    if (m.pendingRoot != 0) {
+        for (int i = 0; i < m.climbLength; ++i)
+            m.node[m.climbPath[i]].nodePosition = static_cast<uint16_t>(m.climbPosition);
+        m.pendingRoot = 0;
+    }
+}
+
 // Internal node t gets a new parent or leaves the tree: the chain ends above it.
 inline void CutClimbPath(MatchFinder &m, int t) {
     if (OnClimbPath(m, t))
-        m.climbLength = m.pathIndex[t];
+        ShortenClimbPath(m, m.pathIndex[t]);
+}
+
+// The deepest node on the chain among q and its ancestors, climbing from q no further than
+// `stop`, which it returns when no node below it is on the chain.
+inline int DeepestOnClimbPath(const MatchFinder &m, int q, int stop) {
+    int t = q;
+    while (t != stop && !OnClimbPath(m, t))
+        t = m.link[t].parent;
+    return t;
 }
 
 inline int FindChild(MatchFinder &m, int q, int c) {
@@ -148,9 +182,14 @@ inline void Unlink(MatchFinder &m, int r) {
 // with no bookkeeping. The first BRANCHLESS_CLIMB steps run unconditionally and stay put
 // once they reach the root (whose nodePosition is never read): the number of ancestors
 // varies from byte to byte, and a loop exit there was a frequently mispredicted branch.
-// Above those (deep trees, as in long runs of one byte) it climbs only
-// until it meets the chain of the last such climb, which it then keeps above that node:
-// the positions along the chain are then stores from an array, not a chase of parent links.
+// Above those (deep trees, as in long runs of one byte) it climbs only until it meets the
+// chain of the last such climb, which it then keeps above that node, and sets the
+// positions of all the chain's nodes at once (pendingRoot).
+//
+// The chain may also reach down into the nodes set one by one. When its position is
+// pending, the chain's nodes below those then leave it with the pending position, and the
+// chain ends at the deepest of them, whose position is now curPos like that of every
+// node above it.
 [[gnu::always_inline]] inline void SetPositionUpward(MatchFinder &m, int q) {
     const uint16_t pos = static_cast<uint16_t>(m.curPos);
     int t = q;
@@ -160,10 +199,21 @@ inline void Unlink(MatchFinder &m, int r) {
         int stay = -static_cast<int>(t >= ROOT_BASE); // all ones at a root
         t = (t & stay) | (up & ~stay);
     }
+    int below = 0; // the last node set one by one
     for (int k = BRANCHLESS_CLIMB; k < SHORT_CLIMB; ++k) {
-        if (t >= ROOT_BASE)
+        if (t >= ROOT_BASE) {
+            // Root t: a chain that starts under it may share nodes with those just set.
+            if (m.pendingRoot == t) {
+                int deepest = DeepestOnClimbPath(m, q, t);
+                if (deepest != t) {
+                    ShortenClimbPath(m, m.pathIndex[deepest] + 1);
+                    m.climbPosition = pos;
+                }
+            }
             return;
+        }
         m.node[t].nodePosition = pos;
+        below = t;
         t = m.link[t].parent;
     }
     uint16_t fresh[MAX_MATCH]; // levels rise strictly upward: at most 254 internal ancestors
@@ -173,14 +223,20 @@ inline void Unlink(MatchFinder &m, int r) {
         t = m.link[t].parent;
     }
     int length = t < ROOT_BASE ? m.pathIndex[t] + 1 : 0;
+    // The chain's nodes from `length` on leave it. Those that were just set, when it went on
+    // down through `below`, keep curPos; the others get the pending position.
+    int keep = length;
+    if (m.pendingRoot != 0 && keep < m.climbLength && m.climbPath[keep] == below)
+        keep = m.pathIndex[DeepestOnClimbPath(m, q, below)] + 1;
+    ShortenClimbPath(m, keep);
     while (n > 0) {
         int node = fresh[--n];
         m.pathIndex[node] = static_cast<uint8_t>(length);
         m.climbPath[length++] = static_cast<uint16_t>(node);
     }
     m.climbLength = length;
-    for (int i = 0; i < length; ++i)
-        m.node[m.climbPath[i]].nodePosition = pos;
+    m.climbPosition = pos;
+    m.pendingRoot = length > 0 ? m.link[m.climbPath[0]].parent : 0;
 }
 
 // Length of the common prefix of a and b, counting on from len (whose bytes before it are
@@ -228,8 +284,11 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
             r = q;
             q = m.link[q].parent;
         }
+        if (q >= ROOT_BASE)
+            SettleClimbPath(m); // the walk down from a root reads the positions of the chain's nodes
         SetPositionUpward(m, q);
     } else {
+        SettleClimbPath(m); // the walk down reads the positions of the chain's nodes
         q = ROOT_BASE + text[curPos];
         int c = text[curPos + 1];
         r = FindChild(m, q, c);
@@ -293,11 +352,11 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
     m.link[leaf].parent = 0;
     if (r >= ROOT_BASE || --m.node[r].nodeChildCount > 1)
         return;
+    CutClimbPath(m, r); // first, so that r's own nodePosition is up to date
     int t = m.node[r].nodePosition;
     if (t >= m.curPos)
         t -= WINDOW_SIZE;
     int s = FindChild(m, r, m.textBuffer[t + m.node[r].nodeLevel]);
-    CutClimbPath(m, r);
     Unlink(m, s);
     ReplaceInList(m, r, s);
     m.link[s].parent = m.link[r].parent;
@@ -334,6 +393,7 @@ inline void InitMatchFinder(MatchFinder &m) {
     m.link[WINDOW_SIZE - 1].next = 0;
     m.freeNode = 1;
     m.climbLength = 0;
+    m.pendingRoot = 0;
     for (int i = SLOT_BASE; i < NEXT_COUNT; ++i)
         m.link[i].next = 0;
 }
