@@ -31,10 +31,14 @@ struct MatchFinder {
     uint8_t textBuffer[TEXT_SIZE + TEXT_PADDING];
     // The fields of an internal node (or root) side by side: a visit that reads the depth
     // usually reads the position or child count too, and then finds them in one place.
+    // nodeUp repeats the parent link of an internal node for the climbs, which set or read
+    // the position or depth of each node they pass; a root is its own nodeUp, so a climb
+    // that reaches it stays there.
     struct NodeInfo {
         uint16_t nodePosition;   // newest position through the node (internal nodes only)
         uint8_t nodeLevel;       // string depth; 1 for roots
         uint8_t nodeChildCount;  // 8-bit counter: 256 children wrap to 0 harmlessly
+        uint16_t nodeUp;         // = link[t].parent for internal nodes, t for roots
     };
     NodeInfo node[INTERNAL_COUNT];
     // nodeNext (child lists, slot heads, the free-node chain, forwarding of replaced leaves)
@@ -121,7 +125,7 @@ inline void CutClimbPath(MatchFinder &m, int t) {
 inline int DeepestOnClimbPath(const MatchFinder &m, int q, int stop) {
     int t = q;
     while (t != stop && !OnClimbPath(m, t))
-        t = m.link[t].parent;
+        t = m.node[t].nodeUp;
     return t;
 }
 
@@ -171,8 +175,10 @@ inline void Unlink(MatchFinder &m, int r) {
     m.node[n].nodeChildCount = 0;
     ReplaceInList(m, old, n);
     m.link[n].parent = m.link[old].parent;
+    m.node[n].nodeUp = m.link[old].parent;
     m.node[n].nodeLevel = static_cast<uint8_t>(m.bestLen);
     m.node[n].nodePosition = static_cast<uint16_t>(m.curPos);
+    m.node[old < ROOT_BASE ? old : 0].nodeUp = static_cast<uint16_t>(n); // a leaf: entry 0
     LinkChild(m, n, m.textBuffer[m.bestPos + m.bestLen], old);
     LinkChild(m, n, m.textBuffer[m.curPos + m.bestLen], m.curPos);
 }
@@ -180,8 +186,9 @@ inline void Unlink(MatchFinder &m, int r) {
 // Sets nodePosition = curPos for node q and all its internal ancestors. Most nodes have
 // only a few ancestors: up to SHORT_CLIMB of them are set straight from the parent links,
 // with no bookkeeping. The first BRANCHLESS_CLIMB steps run unconditionally and stay put
-// once they reach the root (whose nodePosition is never read): the number of ancestors
-// varies from byte to byte, and a loop exit there was a frequently mispredicted branch.
+// once they reach the root, its own nodeUp (its nodePosition is never read): the number
+// of ancestors varies from byte to byte, and a loop exit there was a frequently
+// mispredicted branch.
 // Above those (deep trees, as in long runs of one byte) it climbs only until it meets the
 // chain of the last such climb, which it then keeps above that node, and sets the
 // positions of all the chain's nodes at once (pendingRoot).
@@ -195,9 +202,7 @@ inline void Unlink(MatchFinder &m, int r) {
     int t = q;
     for (int k = 0; k < BRANCHLESS_CLIMB; ++k) {
         m.node[t].nodePosition = pos;
-        int up = m.link[t].parent;
-        int stay = -static_cast<int>(t >= ROOT_BASE); // all ones at a root
-        t = (t & stay) | (up & ~stay);
+        t = m.node[t].nodeUp;
     }
     int below = 0; // the last node set one by one
     for (int k = BRANCHLESS_CLIMB; k < SHORT_CLIMB; ++k) {
@@ -214,13 +219,13 @@ inline void Unlink(MatchFinder &m, int r) {
         }
         m.node[t].nodePosition = pos;
         below = t;
-        t = m.link[t].parent;
+        t = m.node[t].nodeUp;
     }
     uint16_t fresh[MAX_MATCH]; // levels rise strictly upward: at most 254 internal ancestors
     int n = 0;
     while (t < ROOT_BASE && !OnClimbPath(m, t)) {
         fresh[n++] = static_cast<uint16_t>(t);
-        t = m.link[t].parent;
+        t = m.node[t].nodeUp;
     }
     int length = t < ROOT_BASE ? m.pathIndex[t] + 1 : 0;
     // The chain's nodes from `length` on leave it. Those that were just set, when it went on
@@ -282,10 +287,10 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
         q = m.link[r].parent;
         while (m.node[q].nodeLevel >= bestLen) {
             r = q;
-            q = m.link[q].parent;
+            q = m.node[q].nodeUp;
         }
-        if (q >= ROOT_BASE)
-            SettleClimbPath(m); // the walk down from a root reads the positions of the chain's nodes
+        if (q == m.pendingRoot)
+            SettleClimbPath(m); // the walk down from root q may read the chain's positions
         SetPositionUpward(m, q);
     } else {
         SettleClimbPath(m); // the walk down reads the positions of the chain's nodes
@@ -360,6 +365,8 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
     Unlink(m, s);
     ReplaceInList(m, r, s);
     m.link[s].parent = m.link[r].parent;
+    // s is a leaf or an internal node, as the data goes: a leaf writes the unused entry 0.
+    m.node[s < ROOT_BASE ? s : 0].nodeUp = m.link[r].parent;
     m.link[r].parent = 0;
     m.link[r].next = static_cast<uint16_t>(m.freeNode);
     m.freeNode = r;
@@ -384,8 +391,10 @@ inline void ClampBestLen(MatchFinder &m) {
 }
 
 inline void InitMatchFinder(MatchFinder &m) {
-    for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i)
+    for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i) {
         m.node[i].nodeLevel = 1;
+        m.node[i].nodeUp = static_cast<uint16_t>(i);
+    }
     for (int i = ROOT_BASE; i < NODE_COUNT; ++i)
         m.link[i].parent = 0;
     for (int i = 1; i < WINDOW_SIZE - 1; ++i)
