@@ -355,7 +355,10 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
     Unlink(m, leaf);
     int r = m.link[leaf].parent;
     m.link[leaf].parent = 0;
-    if (r >= ROOT_BASE || --m.node[r].nodeChildCount > 1)
+    // A root counts its children as well (and never uses the count), so that one branch,
+    // whose outcome the data decides, tells whether r stays.
+    int left = --m.node[r].nodeChildCount;
+    if ((left > 1) | (r >= ROOT_BASE))
         return;
     CutClimbPath(m, r); // first, so that r's own nodePosition is up to date
     int t = m.node[r].nodePosition;
