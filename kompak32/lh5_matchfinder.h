@@ -39,6 +39,7 @@ struct MatchFinder {
         uint8_t nodeLevel;       // string depth; 1 for roots
         uint8_t nodeChildCount;  // 8-bit counter: 256 children wrap to 0 harmlessly
         uint16_t nodeUp;         // = link[t].parent for internal nodes, t for roots
+        uint16_t nodeSlots;      // SlotsOf(t): a child lookup finds it beside the depth
     };
     NodeInfo node[INTERNAL_COUNT];
     // nodeNext (child lists, slot heads, the free-node chain, forwarding of replaced leaves)
@@ -79,11 +80,16 @@ struct MatchFinder {
 // of q spreads the parents' ranges over three times as many slots as there are nodes:
 // shorter walks than the plain q + 16 * c, whose lists for frequent byte pairs grew long.
 // The 256 slots of q start at h(q) in 0..48,895, so they end inside the table without
-// wrapping around (no compare and subtract per lookup).
-inline int Slot(int q, int c) {
+// wrapping around (no compare and subtract per lookup). h depends on q alone, so each node
+// record keeps its value (nodeSlots) and lookups need no multiplications.
+inline int SlotsOf(int q) {
     uint32_t h = static_cast<uint32_t>(
         (static_cast<uint64_t>(static_cast<uint32_t>(q) * 0x9E3779B1u) * (SLOT_COUNT - 255)) >> 32);
-    return SLOT_BASE + static_cast<int>(h) + c;
+    return SLOT_BASE + static_cast<int>(h);
+}
+
+inline int Slot(const MatchFinder &m, int q, int c) {
+    return m.node[q].nodeSlots + c;
 }
 
 // AdvancePosition and the procedures it calls run once per input byte. They are forced
@@ -130,7 +136,7 @@ inline int DeepestOnClimbPath(const MatchFinder &m, int q, int stop) {
 }
 
 inline int FindChild(MatchFinder &m, int q, int c) {
-    int r = m.link[Slot(q, c)].next;
+    int r = m.link[Slot(m, q, c)].next;
     m.link[0].parent = static_cast<uint16_t>(q); // sentinel: the walk stops at 0 at the latest
     while (m.link[r].parent != q)
         r = m.link[r].next;
@@ -138,7 +144,7 @@ inline int FindChild(MatchFinder &m, int q, int c) {
 }
 
 inline void LinkChild(MatchFinder &m, int q, int c, int r) {
-    int slot = Slot(q, c);
+    int slot = Slot(m, q, c);
     int head = m.link[slot].next;
     m.link[slot].next = static_cast<uint16_t>(r);
     m.nodePrev[r] = static_cast<uint16_t>(slot);
@@ -394,6 +400,8 @@ inline void ClampBestLen(MatchFinder &m) {
 }
 
 inline void InitMatchFinder(MatchFinder &m) {
+    for (int i = 1; i < INTERNAL_COUNT; ++i)
+        m.node[i].nodeSlots = static_cast<uint16_t>(SlotsOf(i));
     for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i) {
         m.node[i].nodeLevel = 1;
         m.node[i].nodeUp = static_cast<uint16_t>(i);
