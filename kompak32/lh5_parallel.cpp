@@ -24,7 +24,6 @@ namespace {
 
 constexpr int RING_CHUNKS = 16; // chunks of input and results held at once (power of two)
 constexpr int TAKE_WINDOW = 8;  // chunks from the first unsearched one that a searcher may take
-constexpr int RUN_GAP = 2;      // chunks after the other searcher's that a jumping one leaves it
 constexpr std::size_t READ_PIECE = 8192;
 constexpr int64_t UNKNOWN_LENGTH = INT64_MAX;
 
@@ -194,25 +193,28 @@ bool IsFreeTask(const Pipeline &pl, int64_t task) {
 }
 
 // Chooses the next chunk for searcher s, or -1. The chunk right after its last one lets its
-// tree go on without refilling it. Otherwise it takes the first free chunk that leaves the
-// two after the other searcher's free, so that both can go on for a while from where they
-// are and each refill is shared by a run of chunks; the first free one when there is no other.
+// tree go on without refilling it. Otherwise it takes the first free chunk; when that one
+// lies right behind the other searcher's chunk, where the other goes on next, it jumps to
+// the middle of the free chunks there instead, so that both can go on for a while from
+// where they are before one runs into the other, and each refill serves a run of chunks.
 int64_t TakeTask(Pipeline &pl, Searcher &s, const Searcher &other) {
     int64_t task = -1;
     const int64_t go = s.next >> pl.chunkShift;
     if (s.next > 0 && (s.next & (pl.chunkSize - 1)) == 0 && IsFreeTask(pl, go)) {
         task = go;
     } else {
-        for (int i = 0; i < TAKE_WINDOW; ++i) {
-            int64_t t = pl.readyTasks + i;
+        const int64_t windowEnd = pl.readyTasks + TAKE_WINDOW;
+        for (int64_t t = pl.readyTasks; t < windowEnd; ++t) {
             if (!IsFreeTask(pl, t))
                 continue;
-            if (task < 0)
-                task = t;
-            if (t <= other.current || t > other.current + RUN_GAP) {
-                task = t;
-                break;
+            task = t;
+            if (t == other.current + 1) {
+                int64_t run = 1;
+                while (t + run < windowEnd && IsFreeTask(pl, t + run))
+                    ++run;
+                task = t + run / 2;
             }
+            break;
         }
     }
     if (task >= 0) {
