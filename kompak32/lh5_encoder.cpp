@@ -54,11 +54,7 @@ void CompressLh5Sequential(BlockCoder &coder, InputReadFn read, void *readContex
     InitMatchFinder(m);
 
     StartBlockOutput(coder);
-    m.bytesAhead = static_cast<int>(m.read(m.readContext, m.textBuffer + WINDOW_SIZE, FIRST_READ));
-    m.bestLen = 0;
-    m.bestPos = 0;
-    m.curPos = WINDOW_SIZE;
-    InsertPosition(m);
+    StartMatchFinder(m);
     ClampBestLen(m);
 
     while (m.bytesAhead > 0 && !coder.storeInstead) {

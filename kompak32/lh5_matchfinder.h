@@ -394,6 +394,16 @@ inline int MatchLength(const uint8_t *a, const uint8_t *b, int len, int limit) {
     InsertPosition(m);
 }
 
+// Reads the first 8,448 bytes of the input into the text buffer (an initialised finder's)
+// and enters the first position.
+inline void StartMatchFinder(MatchFinder &m) {
+    m.bytesAhead = static_cast<int>(m.read(m.readContext, m.textBuffer + WINDOW_SIZE, FIRST_READ));
+    m.bestLen = 0;
+    m.bestPos = 0;
+    m.curPos = WINDOW_SIZE;
+    InsertPosition(m);
+}
+
 inline void ClampBestLen(MatchFinder &m) {
     if (m.bestLen > m.bytesAhead)
         m.bestLen = m.bytesAhead;

@@ -160,11 +160,7 @@ void SearchChunk(Searcher &s, int64_t task, int64_t length) {
         InitMatchFinder(m);
         m.read = SearcherRead;
         m.readContext = &s;
-        m.bytesAhead = static_cast<int>(m.read(m.readContext, m.textBuffer + WINDOW_SIZE, FIRST_READ));
-        m.bestLen = 0;
-        m.bestPos = 0;
-        m.curPos = WINDOW_SIZE;
-        InsertPosition(m);
+        StartMatchFinder(m);
         for (p = first; p < start; ++p)
             AdvancePosition(m);
     }

@@ -66,11 +66,7 @@ int CountWrongAnswers(const std::vector<uint8_t> &data, const std::string &what)
     m.read = ReadSource;
     m.readContext = &source;
     InitMatchFinder(m);
-    m.bytesAhead = static_cast<int>(m.read(m.readContext, m.textBuffer + WINDOW_SIZE, FIRST_READ));
-    m.bestLen = 0;
-    m.bestPos = 0;
-    m.curPos = WINDOW_SIZE;
-    InsertPosition(m);
+    StartMatchFinder(m);
     int wrong = 0;
     for (std::size_t at = 0; at < data.size(); ++at) {
         if (at > 0)
