@@ -21,8 +21,8 @@ constexpr int SLOT_COUNT = 49152;                              // all the 16-bit
 constexpr int NEXT_COUNT = SLOT_BASE + SLOT_COUNT;             // 65,536: fits 16-bit links
 constexpr int TEXT_SIZE = 2 * WINDOW_SIZE + MAX_MATCH;         // 16,640
 constexpr int FIRST_READ = WINDOW_SIZE + MAX_MATCH;            // 8,448
-constexpr int SHORT_CLIMB = 8; // ancestors SetPositionUpward sets without the climb chain
-constexpr int BRANCHLESS_CLIMB = 4; // of those, the ones set with no test-and-branch
+constexpr int SHORT_CLIMB = 10; // ancestors SetPositionUpward sets without the climb chain
+constexpr int BRANCHLESS_CLIMB = 6; // of those, the ones set with no test-and-branch
 constexpr int TEXT_PADDING = 8; // zeros behind the text for MatchLength's 8-byte reads
 
 // A stored position >= curPos lies in the previous half of the window and stands for that
