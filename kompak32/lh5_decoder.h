@@ -7,7 +7,10 @@
 #include <cstdio>
 
 constexpr unsigned DICTIONARY_SIZE = 8192;    // dictionary, and the largest output piece
-constexpr unsigned INPUT_BUFFER_SIZE = 10240; // compressed bytes read from the stream at once
+// Compressed bytes read from the stream at once. The C library passes a read this large
+// straight through to the system instead of filling its own 4 KB buffer piece by piece:
+// one read call per 32 KB of member data.
+constexpr unsigned INPUT_BUFFER_SIZE = 32768;
 constexpr unsigned CHAR_SYMBOLS = 510;        // 256 literals, match lengths 3-256
 constexpr unsigned POSITION_SYMBOLS = 14;
 constexpr unsigned LENGTH_CODE_SYMBOLS = 19;
