@@ -184,12 +184,15 @@ void ReadCharLengths(DecodeState &s)
     BuildDecodeTable(&s, CHAR_SYMBOLS, s.charLengths, CHAR_TABLE_BITS, s.charTable);
 }
 
-// An entry of charFast. The low five bits are the length of its code; then a flag for a
-// literal, held in bits 16-23, and one for a tree node, held in bits 16-31. An entry with
-// neither is a match whose length - 3 is held in bits 16-23.
+// An entry of charFast (16 bits, so that the table takes 8 KB of the first-level cache). The
+// low five bits are the length of its code; then a flag for a literal and one for a tree
+// node; the value from bit 7 on is the literal, the match length - 3 or the tree node's
+// number - CHAR_SYMBOLS (internal nodes are numbered CHAR_SYMBOLS to TREE_NODES - 1).
 constexpr uint32_t CHAR_ENTRY_BITS = 0x1F;
 constexpr uint32_t CHAR_ENTRY_LITERAL = 0x20;
 constexpr uint32_t CHAR_ENTRY_TREE = 0x40;
+constexpr unsigned CHAR_ENTRY_VALUE = 7;
+static_assert(TREE_NODES - CHAR_SYMBOLS <= 1u << (16 - CHAR_ENTRY_VALUE), "node in an entry");
 
 // An entry of positionFast: the bits of the position code and of the distance bits after
 // it (bits 0-7), a tree flag, the mask of the distance bits (bits 16-31), and the offset
@@ -214,12 +217,13 @@ void BuildCharFast(DecodeState &s)
     for (unsigned i = 0; i < tableSize;) {
         unsigned sym = s.charTable[i];
         if (sym >= CHAR_SYMBOLS) {
-            s.charFast[i++] = CHAR_ENTRY_TREE | (uint32_t)sym << 16;
+            unsigned node = sym - CHAR_SYMBOLS;
+            s.charFast[i++] = (uint16_t)(CHAR_ENTRY_TREE | node << CHAR_ENTRY_VALUE);
             continue;
         }
         unsigned len = s.charLengths[sym];
-        uint32_t e = sym >= 256 ? len | (uint32_t)(sym - 256) << 16
-                                : len | CHAR_ENTRY_LITERAL | sym << 16;
+        uint16_t e = (uint16_t)(sym >= 256 ? len | (sym - 256) << CHAR_ENTRY_VALUE
+                                           : len | CHAR_ENTRY_LITERAL | sym << CHAR_ENTRY_VALUE);
         unsigned run = len == 0 ? tableSize : tableSize >> len;
         std::fill_n(s.charFast + i, run, e);
         i += run;
@@ -420,7 +424,7 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
         }
         --codesLeft;
         if (e & CHAR_ENTRY_LITERAL) {
-            *out++ = (uint8_t)(e >> 16);
+            *out++ = (uint8_t)(e >> CHAR_ENTRY_VALUE);
             bits <<= e & CHAR_ENTRY_BITS;
             bitCount -= (e & CHAR_ENTRY_BITS);
             // A literal takes at most 12 bits here, so a second one needs no refill; it may
@@ -428,7 +432,7 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
             e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
             if ((e & CHAR_ENTRY_LITERAL) && codesLeft != 0) {
                 --codesLeft;
-                *out++ = (uint8_t)(e >> 16);
+                *out++ = (uint8_t)(e >> CHAR_ENTRY_VALUE);
                 bits <<= e & CHAR_ENTRY_BITS;
                 bitCount -= (e & CHAR_ENTRY_BITS);
             }
@@ -437,8 +441,9 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
         unsigned length;
         if (e & CHAR_ENTRY_TREE) {
             unsigned len;
-            unsigned sym = WalkTree(s, bits, e >> 16, CHAR_SYMBOLS, CHAR_TABLE_BITS,
-                                    s.charLengths, &len);
+            unsigned node = (e >> CHAR_ENTRY_VALUE) + CHAR_SYMBOLS;
+            unsigned sym = WalkTree(s, bits, node, CHAR_SYMBOLS, CHAR_TABLE_BITS, s.charLengths,
+                                    &len);
             bits <<= len;
             bitCount -= len;
             if (sym < 256) {
@@ -447,7 +452,7 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
             }
             length = sym - 253;
         } else {
-            length = (e >> 16) + 3;
+            length = (e >> CHAR_ENTRY_VALUE) + 3;
             bits <<= e & CHAR_ENTRY_BITS;
             bitCount -= (e & CHAR_ENTRY_BITS);
         }

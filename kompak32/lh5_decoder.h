@@ -44,9 +44,9 @@ struct DecodeState {
     uint16_t charTable[1u << CHAR_TABLE_BITS];
     uint16_t auxTable[1u << AUX_TABLE_BITS];
     // The block's character/length lookup for the decoding loop: one entry per value of the
-    // next 12 bits, with one or two literals, a match length or a tree node (see the
+    // next 12 bits, with a literal, a match length or a tree node (see the
     // CHAR_ENTRY_ constants in the decoder).
-    uint32_t charFast[1u << CHAR_TABLE_BITS];
+    uint16_t charFast[1u << CHAR_TABLE_BITS];
     // The block's position lookup: the distance bits and the offset they give, or a tree
     // node (see the POSITION_ENTRY_ constants in the decoder).
     uint64_t positionFast[1u << AUX_TABLE_BITS];
