@@ -34,7 +34,7 @@ std::size_t ReadSource(void *context, uint8_t *buffer, std::size_t count) {
 }
 
 // The longest match for the string at curPos among the `before` positions behind it in the
-// text buffer, the newest of equally long ones; lengths below 3 count as none (length 0).
+// text buffer, the newest of equally long ones.
 void PlainSearch(const MatchFinder &m, int before, int &length, int &position) {
     const uint8_t *text = m.textBuffer;
     length = 0;
@@ -52,8 +52,6 @@ void PlainSearch(const MatchFinder &m, int before, int &length, int &position) {
             position = p;
         }
     }
-    if (length < MIN_MATCH)
-        length = 0;
 }
 
 // Feeds the data through the match finder the way the sequential driver does and compares
@@ -75,8 +73,8 @@ int CountWrongAnswers(const std::vector<uint8_t> &data, const std::string &what)
         int length, position;
         PlainSearch(m, static_cast<int>(std::min<std::size_t>(at, WINDOW_SIZE - 1)), length,
                     position);
-        length = std::min(length, static_cast<int>(data.size() - at));
-        if (length < MIN_MATCH)
+        length = std::min(length, static_cast<int>(data.size() - at)); // and so does this one
+        if (length < MIN_MATCH) // none
             length = 0;
         int gotLength = m.bestLen >= MIN_MATCH ? m.bestLen : 0;
         if (gotLength != length || (length > 0 && m.bestPos != position)) {
