@@ -88,6 +88,137 @@ unsigned WalkTree(const DecodeState &s, uint64_t bits, unsigned node, unsigned c
     return sym;
 }
 
+// An entry of charFast (16 bits, so that the table takes 8 KB of the first-level cache). The
+// low five bits are the length of its code; then a flag for a literal and one for a tree
+// node; the value from bit 7 on is the literal, the match length - 3 or the tree node's
+// number - CHAR_SYMBOLS (internal nodes are numbered CHAR_SYMBOLS to TREE_NODES - 1).
+constexpr uint32_t CHAR_ENTRY_BITS = 0x1F;
+constexpr uint32_t CHAR_ENTRY_LITERAL = 0x20;
+constexpr uint32_t CHAR_ENTRY_TREE = 0x40;
+constexpr unsigned CHAR_ENTRY_VALUE = 7;
+static_assert(TREE_NODES - CHAR_SYMBOLS <= 1u << (16 - CHAR_ENTRY_VALUE), "node in an entry");
+
+inline uint16_t CharEntry(unsigned sym, unsigned codeLength)
+{
+    return (uint16_t)(sym >= 256 ? codeLength | (sym - 256) << CHAR_ENTRY_VALUE
+                                 : codeLength | CHAR_ENTRY_LITERAL | sym << CHAR_ENTRY_VALUE);
+}
+
+// How the entries of a lookup table stand for symbols and tree nodes: plainly in auxTable,
+// as charFast entries in the character table.
+struct PlainEntries {
+    static uint16_t Leaf(unsigned sym, unsigned) { return (uint16_t)sym; }
+    static uint16_t Node(unsigned node) { return (uint16_t)node; }
+    static unsigned NodeOf(uint16_t entry) { return entry; }
+};
+struct CharEntries {
+    static uint16_t Leaf(unsigned sym, unsigned len) { return CharEntry(sym, len); }
+    static uint16_t Node(unsigned node)
+    {
+        return (uint16_t)(CHAR_ENTRY_TREE | (node - CHAR_SYMBOLS) << CHAR_ENTRY_VALUE);
+    }
+    static unsigned NodeOf(uint16_t entry) { return (entry >> CHAR_ENTRY_VALUE) + CHAR_SYMBOLS; }
+};
+
+// Fills run entries (a power of two) with entry, four at a time when there are four.
+inline void FillEntries(uint16_t *table, unsigned run, uint16_t entry)
+{
+    if (run >= 4) {
+        const uint64_t four = uint64_t{entry} * 0x0001000100010001u;
+        for (unsigned i = 0; i < run; i += 4)
+            std::memcpy(table + i, &four, sizeof four);
+    } else {
+        table[0] = entry;
+        table[run - 1] = entry;
+    }
+}
+
+// Builds the canonical lookup table of an alphabet from its code lengths (each 0-16). Codes
+// are given out by length, and by symbol within a length: those of len <= tableBits bits fill
+// consecutive runs of 2^(tableBits - len) entries, length after length (so that the run size
+// changes only between lengths); a longer one goes into the tree under the entry of its first
+// tableBits bits, whose nodes are numbered from count on. Raises "Bad table" unless the
+// lengths form a complete prefix code (or are all zero, which fills the table with symbol 0).
+template <class Entries>
+void BuildDecodeTable(DecodeState &s, unsigned count, const uint8_t *lengths, unsigned tableBits,
+                      uint16_t *table)
+{
+    const unsigned tableSize = 1u << tableBits;
+    uint32_t lengthCount[17] = {};
+    for (unsigned i = 0; i < count; ++i) {
+        if (lengths[i] > 16) // longer codes cannot be decoded
+            RaiseLibraryError(TEXT_BAD_TABLE);
+        ++lengthCount[lengths[i]];
+    }
+    // The code space taken, in units of 2^-16: exactly 2^16 is a complete prefix code; more
+    // would overflow the table, less leaves codes without a symbol.
+    uint32_t space = 0;
+    for (unsigned len = 1; len <= 16; ++len)
+        space += lengthCount[len] << (16 - len);
+    if (space == 0) {
+        // No symbol at all: nothing can be decoded with this table.
+        std::fill_n(table, tableSize, Entries::Leaf(0, 0));
+        return;
+    }
+    if (space != 1u << 16)
+        RaiseLibraryError(TEXT_BAD_TABLE);
+
+    // The symbols in the order of their codes.
+    uint16_t sorted[CHAR_SYMBOLS];
+    uint32_t next[17];
+    next[1] = 0;
+    for (unsigned len = 1; len < 16; ++len)
+        next[len + 1] = next[len] + lengthCount[len];
+    for (unsigned ch = 0; ch < count; ++ch)
+        if (lengths[ch] != 0)
+            sorted[next[lengths[ch]]++] = (uint16_t)ch;
+
+    unsigned i = 0;     // index in sorted
+    unsigned fill = 0;  // table entries given out
+    for (unsigned len = 1; len <= tableBits; ++len) {
+        const unsigned run = 1u << (tableBits - len);
+        for (unsigned n = lengthCount[len]; n > 0; --n) {
+            FillEntries(table + fill, run, Entries::Leaf(sorted[i++], len));
+            fill += run;
+        }
+    }
+    // The entries of the long codes' first bits, 0 until they get a tree.
+    std::fill(table + fill, table + tableSize, 0);
+    unsigned avail = count;
+    auto newNode = [&] {
+        if (avail >= TREE_NODES) // cannot happen for a complete code
+            RaiseLibraryError(TEXT_BAD_TABLE);
+        s.treeLeft[avail] = s.treeRight[avail] = 0;
+        return avail++;
+    };
+    // Long codes, as 16-bit numbers left-aligned: k's top tableBits bits pick the entry, the
+    // bits below them the path from its tree's root.
+    const unsigned jutBits = 16 - tableBits;
+    const uint32_t bitMask = 1u << (15 - tableBits);
+    uint32_t code = fill << jutBits;
+    for (unsigned len = tableBits + 1; len <= 16; ++len) {
+        for (unsigned n = lengthCount[len]; n > 0; --n) {
+            uint32_t k = code;
+            code += 1u << (16 - len);
+            uint16_t &entry = table[k >> jutBits];
+            if (entry == 0)
+                entry = Entries::Node(newNode());
+            uint16_t *p = nullptr;
+            unsigned node = Entries::NodeOf(entry);
+            for (unsigned b = len - tableBits; b > 0; --b) {
+                p = (k & bitMask) ? &s.treeRight[node] : &s.treeLeft[node];
+                k <<= 1;
+                if (b > 1) {
+                    if (*p == 0)
+                        *p = (uint16_t)newNode();
+                    node = *p;
+                }
+            }
+            *p = sorted[i++];
+        }
+    }
+}
+
 // Decodes one symbol of an alphabet of count symbols whose table is tableBits wide.
 inline unsigned DecodeSymbol(DecodeState &s, const uint16_t *table, const uint8_t *lengths,
                              unsigned count, unsigned tableBits)
@@ -147,7 +278,7 @@ void ReadAuxLengths(DecodeState &s, unsigned count, unsigned fieldBits, unsigned
     }
     while (i < count)
         s.auxLengths[i++] = 0;
-    BuildDecodeTable(&s, count, s.auxLengths, AUX_TABLE_BITS, s.auxTable);
+    BuildDecodeTable<PlainEntries>(s, count, s.auxLengths, AUX_TABLE_BITS, s.auxTable);
 }
 
 void ReadCharLengths(DecodeState &s)
@@ -159,8 +290,7 @@ void ReadCharLengths(DecodeState &s)
         if (c >= CHAR_SYMBOLS) // the single symbol must exist in the alphabet
             RaiseLibraryError(TEXT_BAD_TABLE);
         std::memset(s.charLengths, 0, sizeof s.charLengths);
-        for (uint16_t &e : s.charTable)
-            e = (uint16_t)c;
+        std::fill_n(s.charFast, 1u << CHAR_TABLE_BITS, CharEntry(c, 0));
         return;
     }
     if (n > CHAR_SYMBOLS) // more lengths than symbols
@@ -181,18 +311,8 @@ void ReadCharLengths(DecodeState &s)
     }
     if (i < CHAR_SYMBOLS)
         std::memset(s.charLengths + i, 0, CHAR_SYMBOLS - i);
-    BuildDecodeTable(&s, CHAR_SYMBOLS, s.charLengths, CHAR_TABLE_BITS, s.charTable);
+    BuildDecodeTable<CharEntries>(s, CHAR_SYMBOLS, s.charLengths, CHAR_TABLE_BITS, s.charFast);
 }
-
-// An entry of charFast (16 bits, so that the table takes 8 KB of the first-level cache). The
-// low five bits are the length of its code; then a flag for a literal and one for a tree
-// node; the value from bit 7 on is the literal, the match length - 3 or the tree node's
-// number - CHAR_SYMBOLS (internal nodes are numbered CHAR_SYMBOLS to TREE_NODES - 1).
-constexpr uint32_t CHAR_ENTRY_BITS = 0x1F;
-constexpr uint32_t CHAR_ENTRY_LITERAL = 0x20;
-constexpr uint32_t CHAR_ENTRY_TREE = 0x40;
-constexpr unsigned CHAR_ENTRY_VALUE = 7;
-static_assert(TREE_NODES - CHAR_SYMBOLS <= 1u << (16 - CHAR_ENTRY_VALUE), "node in an entry");
 
 // An entry of positionFast: the bits of the position code and of the distance bits after
 // it (bits 0-7), a tree flag, the mask of the distance bits (bits 16-31), and the offset
@@ -209,38 +329,20 @@ uint64_t PositionEntry(unsigned k, unsigned codeLength)
            (uint64_t)(((1u << k) >> 1) + 1) << 32;
 }
 
-void BuildCharFast(DecodeState &s)
-{
-    constexpr unsigned tableSize = 1u << CHAR_TABLE_BITS;
-    // A code of length len up to 12 bits fills an aligned run of 2^(12 - len) entries of
-    // charTable (all of them for the single symbol of a one-symbol block).
-    for (unsigned i = 0; i < tableSize;) {
-        unsigned sym = s.charTable[i];
-        if (sym >= CHAR_SYMBOLS) {
-            unsigned node = sym - CHAR_SYMBOLS;
-            s.charFast[i++] = (uint16_t)(CHAR_ENTRY_TREE | node << CHAR_ENTRY_VALUE);
-            continue;
-        }
-        unsigned len = s.charLengths[sym];
-        uint16_t e = (uint16_t)(sym >= 256 ? len | (sym - 256) << CHAR_ENTRY_VALUE
-                                           : len | CHAR_ENTRY_LITERAL | sym << CHAR_ENTRY_VALUE);
-        unsigned run = len == 0 ? tableSize : tableSize >> len;
-        std::fill_n(s.charFast + i, run, e);
-        i += run;
-    }
-}
-
-void StartBlock(DecodeState &s)
+// Reads a block's code lengths and builds its lookup tables. Kept out of the decoding loop,
+// which then has the processor's registers to itself.
+[[gnu::noinline]] void StartBlock(DecodeState &s)
 {
     s.blockCodesLeft = (uint16_t)TakeBits(s.reader, 16);
     ReadAuxLengths(s, LENGTH_CODE_SYMBOLS, 5, 3);
     ReadCharLengths(s);
     ReadAuxLengths(s, POSITION_SYMBOLS, 4, 0);
-    BuildCharFast(s);
+    uint64_t symbolEntry[POSITION_SYMBOLS];
+    for (unsigned k = 0; k < POSITION_SYMBOLS; ++k)
+        symbolEntry[k] = PositionEntry(k, s.auxLengths[k]);
     for (unsigned i = 0; i < (1u << AUX_TABLE_BITS); ++i) {
         unsigned k = s.auxTable[i];
-        s.positionFast[i] = k >= POSITION_SYMBOLS ? POSITION_ENTRY_TREE | k << 16
-                                                  : PositionEntry(k, s.auxLengths[k]);
+        s.positionFast[i] = k < POSITION_SYMBOLS ? symbolEntry[k] : POSITION_ENTRY_TREE | k << 16;
     }
 }
 
@@ -294,70 +396,6 @@ void SlideWindow(DecodeState &s, unsigned count)
 
 } // namespace
 
-void BuildDecodeTable(DecodeState *state, unsigned count, const uint8_t *lengths,
-                      unsigned tableBits, uint16_t *table)
-{
-    const unsigned tableSize = 1u << tableBits;
-    const unsigned jutBits = 16 - tableBits;
-    uint32_t lengthCount[17] = {};
-    for (unsigned i = 0; i < count; ++i) {
-        if (lengths[i] > 16) // longer codes cannot be decoded
-            RaiseLibraryError(TEXT_BAD_TABLE);
-        ++lengthCount[lengths[i]];
-    }
-    uint32_t start[18];
-    uint32_t weight[17];
-    start[1] = 0;
-    for (unsigned i = 1; i <= 16; ++i)
-        start[i + 1] = start[i] + (lengthCount[i] << (16 - i));
-    if (start[17] == 0) {
-        // No symbol at all: nothing can be decoded with this table.
-        for (unsigned i = 0; i < tableSize; ++i)
-            table[i] = 0;
-        return;
-    }
-    // Exactly 2^16 is a complete prefix code; more would overflow the table, less leaves
-    // codes without a symbol.
-    if (start[17] != 1u << 16)
-        RaiseLibraryError(TEXT_BAD_TABLE);
-    for (unsigned i = 1; i <= tableBits; ++i) {
-        start[i] >>= jutBits;
-        weight[i] = 1u << (tableBits - i);
-    }
-    for (unsigned i = tableBits + 1; i <= 16; ++i)
-        weight[i] = 1u << (16 - i);
-    unsigned e = start[tableBits + 1] >> jutBits;
-    for (unsigned i = e; i < tableSize; ++i)
-        table[i] = 0;
-    unsigned avail = count;
-    const uint32_t bitMask = 1u << (15 - tableBits);
-    for (unsigned ch = 0; ch < count; ++ch) {
-        unsigned len = lengths[ch];
-        if (len == 0)
-            continue;
-        uint32_t k = start[len];
-        uint32_t next = k + weight[len];
-        if (len <= tableBits) {
-            for (uint32_t i = k; i < next; ++i)
-                table[i] = (uint16_t)ch;
-        } else {
-            uint16_t *p = &table[k >> jutBits];
-            for (unsigned i = len - tableBits; i > 0; --i) {
-                if (*p == 0) {
-                    if (avail >= TREE_NODES) // cannot happen for a complete code
-                        RaiseLibraryError(TEXT_BAD_TABLE);
-                    state->treeLeft[avail] = state->treeRight[avail] = 0;
-                    *p = (uint16_t)avail++;
-                }
-                p = (k & bitMask) ? &state->treeRight[*p] : &state->treeLeft[*p];
-                k <<= 1;
-            }
-            *p = (uint16_t)ch;
-        }
-        start[len] = next;
-    }
-}
-
 void StartDecoder(DecodeState *state, std::FILE *stream, uint32_t compressedSize)
 {
     BitReader &r = state->reader;
@@ -369,7 +407,7 @@ void StartDecoder(DecodeState *state, std::FILE *stream, uint32_t compressedSize
     state->blockCodesLeft = 0;
     state->pieceStart = state->decodedEnd = DICTIONARY_SIZE;
     std::memset(state->window, 0, DICTIONARY_SIZE);
-    std::memset(state->charTable, 0, sizeof state->charTable);
+    std::fill_n(state->charFast, 1u << CHAR_TABLE_BITS, CharEntry(0, 0));
     std::memset(state->auxTable, 0, sizeof state->auxTable);
     std::memset(state->charLengths, 0, sizeof state->charLengths);
     std::memset(state->auxLengths, 0, sizeof state->auxLengths);
@@ -393,7 +431,9 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
     };
     auto save = [&] { rd.bits = bits, rd.bitCount = bitCount, rd.inputNext = in; };
     load();
-    uint16_t codesLeft = s.blockCodesLeft; // a count of 0 gives 65,536 codes
+    // A block's count of 0 gives 65,536 codes; the count is taken down right after it is
+    // read, so the value saved back always fits.
+    unsigned codesLeft = s.blockCodesLeft;
     // At the top of the loop at least 12 bits are valid (a refill leaves 56 or more, one
     // token takes at most 16 + 16 + 12), so the next code is looked up before the refill,
     // which only adds bits below them.
@@ -407,7 +447,7 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
             StartBlock(s);
             Refill(rd);
             load();
-            codesLeft = s.blockCodesLeft;
+            codesLeft = s.blockCodesLeft != 0 ? s.blockCodesLeft : 0x10000;
         }
         uint32_t e = s.charFast[bits >> (64 - CHAR_TABLE_BITS)];
         if (in < inStop) {
@@ -464,13 +504,15 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
             pe = PositionEntry(k, codeLength);
         }
         unsigned total = (unsigned)(pe & POSITION_ENTRY_BITS);
-        unsigned offset = (unsigned)(pe >> 32) +
-                          ((unsigned)((bits >> 1) >> (63 - total)) & (uint16_t)(pe >> 16));
+        // Rotated left by total, the code and distance bits come round to the bottom, where
+        // the mask picks the distance bits (none for total 0 or a mask of 0).
+        uint64_t rotated = bits << total | bits >> (-total & 63);
+        unsigned offset = (unsigned)(pe >> 32) + ((unsigned)rotated & (uint16_t)(pe >> 16));
         bits <<= total;
         bitCount -= total;
         out = CopyMatch(out, offset, length);
     }
-    s.blockCodesLeft = codesLeft;
+    s.blockCodesLeft = (uint16_t)codesLeft;
     save();
     s.decodedEnd = (unsigned)(out - s.window);
     const uint8_t *piece = s.window + s.pieceStart;

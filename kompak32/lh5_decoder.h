@@ -41,7 +41,6 @@ struct DecodeState {
     BitReader reader;
     uint8_t charLengths[CHAR_SYMBOLS];
     uint8_t auxLengths[LENGTH_CODE_SYMBOLS];
-    uint16_t charTable[1u << CHAR_TABLE_BITS];
     uint16_t auxTable[1u << AUX_TABLE_BITS];
     // The block's character/length lookup for the decoding loop: one entry per value of the
     // next 12 bits, with a literal, a match length or a tree node (see the
@@ -67,9 +66,3 @@ void StartDecoder(DecodeState *state, std::FILE *stream, uint32_t compressedSize
 // Raises LibraryError "Bad table" for a broken code and "Unexpected end of archive." when
 // the stream ends before the member's compressed data does.
 const uint8_t *DecodeBytes(DecodeState *state, unsigned count);
-
-// Builds the canonical lookup table of an alphabet from its code lengths (each 0-16).
-// Raises "Bad table" unless the lengths form a complete prefix code (or are all zero,
-// which fills the table with symbol 0).
-void BuildDecodeTable(DecodeState *state, unsigned count, const uint8_t *lengths,
-                      unsigned tableBits, uint16_t *table);

@@ -105,7 +105,8 @@ static void PutCode(BitWriter &w, const std::vector<uint8_t> &lengths,
 }
 
 void WriteBlock(BitWriter &w, const std::vector<Token> &tokens,
-                const std::vector<uint8_t> &charLengthsGiven)
+                const std::vector<uint8_t> &charLengthsGiven,
+                const std::vector<uint8_t> &positionLengthsGiven)
 {
     std::vector<bool> charUsed(510, false), posUsed(14, false);
     for (const Token &t : tokens) {
@@ -204,7 +205,10 @@ void WriteBlock(BitWriter &w, const std::vector<Token> &tokens,
             posOnly = s;
         }
     std::vector<uint8_t> posLengths(14, 0);
-    if (posKinds <= 1) {
+    if (!positionLengthsGiven.empty()) {
+        posLengths = positionLengthsGiven;
+        WriteSmallLengths(w, posLengths, 4, -1);
+    } else if (posKinds <= 1) {
         w.Put(4, 0);
         w.Put(4, posOnly);
     } else {

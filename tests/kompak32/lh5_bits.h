@@ -34,10 +34,12 @@ std::vector<uint8_t> CompleteLengths(const std::vector<bool> &used);
 // Canonical codes of a set of lengths: shorter codes first, increasing symbols.
 std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t> &lengths);
 
-// Writes one block of tokens. charLengths (510 entries), when given, replaces the lengths
-// derived from the tokens; every symbol used must have a nonzero length there.
+// Writes one block of tokens. charLengths (510 entries) and positionLengths (14), when given,
+// replace the lengths derived from the tokens; every symbol used must have a nonzero length
+// there.
 void WriteBlock(BitWriter &w, const std::vector<Token> &tokens,
-                const std::vector<uint8_t> &charLengths = {});
+                const std::vector<uint8_t> &charLengths = {},
+                const std::vector<uint8_t> &positionLengths = {});
 
 // Writes lengths in the 3-bit-and-ones form used for the two small alphabets.
 void WriteSmallLengths(BitWriter &w, const std::vector<uint8_t> &lengths, unsigned fieldBits,

@@ -30,12 +30,13 @@ HandMember Lh5Member(const Bytes &data, const Bytes &expected)
 
 // Writes the blocks, extracts them and returns what came out.
 fx::Extraction Decode(const std::vector<std::vector<Token>> &blocks, Bytes *expected = nullptr,
-                      const std::vector<uint8_t> &charLengths = {})
+                      const std::vector<uint8_t> &charLengths = {},
+                      const std::vector<uint8_t> &positionLengths = {})
 {
     fx::BitWriter w;
     std::vector<Token> all;
     for (const auto &b : blocks) {
-        fx::WriteBlock(w, b, charLengths);
+        fx::WriteBlock(w, b, charLengths, positionLengths);
         all.insert(all.end(), b.begin(), b.end());
     }
     Bytes want = fx::ExpandTokens(all);
@@ -46,10 +47,11 @@ fx::Extraction Decode(const std::vector<std::vector<Token>> &blocks, Bytes *expe
 }
 
 void ExpectDecodes(const std::vector<std::vector<Token>> &blocks,
-                   const std::vector<uint8_t> &charLengths = {})
+                   const std::vector<uint8_t> &charLengths = {},
+                   const std::vector<uint8_t> &positionLengths = {})
 {
     Bytes want;
-    fx::Extraction x = Decode(blocks, &want, charLengths);
+    fx::Extraction x = Decode(blocks, &want, charLengths, positionLengths);
     EXPECT_EQ(x.messages, "");
     EXPECT_EQ(x.result, 1);
     EXPECT_EQ(x.output.size(), want.size());
@@ -129,6 +131,22 @@ TEST(Decoder, CodesLongerThanTheLookupWidth)
         for (unsigned s : symbols)
             t.push_back(Lit(s));
     ExpectDecodes({t}, lengths);
+}
+
+TEST(Decoder, PositionCodesLongerThanTheLookupWidth)
+{
+    // Position lengths 1, 2, ..., 12, 13, 13: the longest codes need five tree steps after
+    // the 8-bit lookup. Every symbol comes up, with varied distance bits.
+    std::vector<uint8_t> lengths(14);
+    for (unsigned k = 0; k < 14; ++k)
+        lengths[k] = (uint8_t)(k < 13 ? k + 1 : 13);
+    std::vector<Token> t = Literals(5000, 4);
+    for (unsigned round = 0; round < 30; ++round)
+        for (unsigned k = 0; k < 14; ++k) {
+            unsigned extra = k > 1 ? (round * 2654435761u >> 7) % (1u << (k - 1)) : 0;
+            t.push_back(Match(3 + round, k == 0 ? 0 : (1u << (k - 1)) + extra));
+        }
+    ExpectDecodes({t}, {}, lengths);
 }
 
 TEST(Decoder, BrokenCodeSetsAreBadTables)
