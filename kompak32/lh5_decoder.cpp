@@ -51,6 +51,13 @@ inline void Refill(BitReader &r)
     }
 }
 
+// Refill for the decoding loop's rare cases (the end of the input buffer, the start of a
+// block), kept out of it.
+[[gnu::noinline]] void RefillOutOfLine(BitReader &r)
+{
+    Refill(r);
+}
+
 // The next n (at most 16) bits without taking them.
 inline unsigned PeekBits(BitReader &r, unsigned n)
 {
@@ -438,14 +445,14 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
     // token takes at most 16 + 16 + 12), so the next code is looked up before the refill,
     // which only adds bits below them.
     if (bitCount < CHAR_TABLE_BITS) {
-        Refill(rd);
+        RefillOutOfLine(rd);
         load();
     }
     while (out < end) {
         if (codesLeft == 0) {
             save();
             StartBlock(s);
-            Refill(rd);
+            RefillOutOfLine(rd);
             load();
             codesLeft = s.blockCodesLeft != 0 ? s.blockCodesLeft : 0x10000;
         }
@@ -459,7 +466,7 @@ const uint8_t *DecodeBytes(DecodeState *state, unsigned count)
             bitCount |= 56;
         } else {
             save();
-            Refill(rd);
+            RefillOutOfLine(rd);
             load();
         }
         --codesLeft;
