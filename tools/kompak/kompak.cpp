@@ -44,13 +44,15 @@ struct Archive {
 
 int List(const std::string &archive)
 {
-    std::vector<MemberEntry> members;
-    if (!ReadMemberList(archive, &members))
+    MemberCursor cursor;
+    if (!OpenMemberCursor(cursor, archive))
         return Fail(archive + ": cannot open the archive", EXIT_USAGE);
     std::printf(" Original   Packed  Ratio Method Date       Time     CRC   Name\n");
     std::printf("--------- -------- ------ ------ ------------------- ----- ----\n");
     uint64_t original = 0, packed = 0;
-    for (const MemberEntry &m : members) {
+    std::size_t count = 0;
+    MemberEntry m;
+    for (; NextMember(cursor, &m); ++count) {
         double ratio = m.originalSize ? 100.0 * m.compressedSize / m.originalSize : 100.0;
         std::printf("%9u %8u %5.1f%% %s  %s %04X  %s\n", m.originalSize, m.compressedSize, ratio,
                     m.method.c_str(), FormatStamp(m.dosTime, m.dosDate).c_str(), m.dataCrc,
@@ -61,7 +63,7 @@ int List(const std::string &archive)
     std::printf("--------- -------- ------ ------ ------------------- ----- ----\n");
     std::printf("%9llu %8llu %5.1f%% %zu member%s\n", (unsigned long long)original,
                 (unsigned long long)packed, original ? 100.0 * packed / original : 100.0,
-                members.size(), members.size() == 1 ? "" : "s");
+                count, count == 1 ? "" : "s");
     return EXIT_OK;
 }
 
@@ -71,8 +73,8 @@ struct ExtractRun {
     bool testOnly;
     std::vector<std::string> wanted;
     std::vector<bool> found;
-    std::vector<MemberEntry> members; // the headers, in the order the walk visits them
-    std::size_t index;
+    MemberCursor members; // the headers, read in step with the walk
+    MemberEntry entry;
     int failures;
     int handled;
 };
@@ -109,8 +111,7 @@ uint16_t FileCrc(const std::string &path)
 int LZH_CALL ExtractMember(MemberInfo *info, int32_t)
 {
     ExtractRun &r = *run;
-    const MemberEntry *entry = r.index < r.members.size() ? &r.members[r.index] : nullptr;
-    ++r.index;
+    const MemberEntry *entry = NextMember(r.members, &r.entry) ? &r.entry : nullptr;
     std::string name = entry ? entry->name : info->name;
     if (!Wanted(r, name))
         return 1;
@@ -160,7 +161,7 @@ int Extract(const std::string &archive, const std::vector<std::string> &args, bo
         }
     }
     r.found.assign(r.wanted.size(), false);
-    if (!ReadMemberList(archive, &r.members))
+    if (!OpenMemberCursor(r.members, archive))
         return Fail(archive + ": cannot open the archive", EXIT_USAGE);
     std::vector<char> path = Mutable(archive);
     Archive a;

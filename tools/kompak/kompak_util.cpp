@@ -17,28 +17,36 @@
 
 namespace kompak {
 
-bool ReadMemberList(const std::string &archivePath, std::vector<MemberEntry> *members)
+MemberCursor::~MemberCursor()
 {
-    FilePtr f = OpenFile(archivePath.c_str(), "rb");
-    if (!f)
-        return false;
+    if (file)
+        std::fclose(file);
+}
+
+bool OpenMemberCursor(MemberCursor &cursor, const std::string &archivePath)
+{
+    cursor.file = OpenFile(archivePath.c_str(), "rb").release();
+    cursor.next = 0;
+    return cursor.file != nullptr;
+}
+
+bool NextMember(MemberCursor &cursor, MemberEntry *entry)
+{
     MemberHeader h;
-    int32_t pos = 0;
-    while (SeekTo(f.get(), pos) && ReadMemberHeader(f.get(), &h)) {
-        MemberEntry e;
-        e.name.assign(h.name, h.nameLength);
-        e.method = h.method == METHOD_LH0 ? "-lh0-" : "-lh5-";
-        e.compressedSize = h.compressedSize;
-        e.originalSize = h.originalSize;
-        e.dosTime = h.dosTime;
-        e.dosDate = h.dosDate;
-        e.dataCrc = h.dataCrc;
-        members->push_back(e);
-        int64_t next = (int64_t)pos + h.headerSize + 2 + h.compressedSize;
-        if (next > INT32_MAX)
-            break;
-        pos = (int32_t)next;
+    if (cursor.next < 0 || !SeekTo(cursor.file, cursor.next) ||
+        !ReadMemberHeader(cursor.file, &h)) {
+        cursor.next = -1;
+        return false;
     }
+    entry->name.assign(h.name, h.nameLength);
+    entry->method = h.method == METHOD_LH0 ? "-lh0-" : "-lh5-";
+    entry->compressedSize = h.compressedSize;
+    entry->originalSize = h.originalSize;
+    entry->dosTime = h.dosTime;
+    entry->dosDate = h.dosDate;
+    entry->dataCrc = h.dataCrc;
+    int64_t next = (int64_t)cursor.next + h.headerSize + 2 + h.compressedSize;
+    cursor.next = next > INT32_MAX ? -1 : (int32_t)next;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // temporary files, the progress bar, the member list read from the headers).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,23 @@ struct MemberEntry {
     uint16_t dataCrc;
 };
 
-// Reads the member headers of the archive in order; false when it cannot be opened.
-bool ReadMemberList(const std::string &archivePath, std::vector<MemberEntry> *members);
+// Reads the member headers of an archive one after the other, holding only the file and
+// the place of the next header, so that an archive of many members costs no more memory
+// than one of a few.
+struct MemberCursor {
+    std::FILE *file = nullptr;
+    int32_t next = 0; // offset of the next header; -1 once a header could not be read
+    MemberCursor() = default;
+    MemberCursor(const MemberCursor &) = delete;
+    MemberCursor &operator=(const MemberCursor &) = delete;
+    ~MemberCursor();
+};
+
+// Opens the archive for a cursor; false when it cannot be opened.
+bool OpenMemberCursor(MemberCursor &cursor, const std::string &archivePath);
+
+// The next member's header; false after the last (or at a header that cannot be read).
+bool NextMember(MemberCursor &cursor, MemberEntry *entry);
 
 // ASCII case-insensitive comparison, as member names are compared.
 bool SameName(const std::string &a, const std::string &b);
