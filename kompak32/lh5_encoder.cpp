@@ -42,9 +42,8 @@ std::size_t CountedRead(void *context, uint8_t *buffer, std::size_t count) {
 } // namespace
 
 void CompressLh5Sequential(BlockCoder &coder, InputReadFn read, void *readContext) {
-    // Value-initialised, so the text buffer starts zero-filled: bytes beyond the data read
-    // take part in comparisons near the end, and must be the same from run to run.
-    std::unique_ptr<MatchFinder> finder(new (std::nothrow) MatchFinder());
+    // Left as allocated: InitMatchFinder sets up all it needs.
+    std::unique_ptr<MatchFinder> finder(new (std::nothrow) MatchFinder);
     if (!finder)
         RaiseLibraryError(TEXT_OUT_OF_MEMORY);
     MatchFinder &m = *finder;

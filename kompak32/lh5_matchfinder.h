@@ -412,23 +412,30 @@ inline void ClampBestLen(MatchFinder &m) {
         m.bestLen = m.bytesAhead;
 }
 
+// Sets up an empty tree, whether the finder is new (its memory as allocated) or was used
+// before. The text buffer starts zero-filled: bytes beyond the data read take part in
+// comparisons near the end, and must be the same from run to run.
 inline void InitMatchFinder(MatchFinder &m) {
+    std::memset(m.textBuffer, 0, sizeof m.textBuffer);
+    std::memset(m.node, 0, sizeof m.node);
+    std::memset(m.pathIndex, 0, sizeof m.pathIndex);
     for (int i = 1; i < INTERNAL_COUNT; ++i)
         m.node[i].nodeSlots = static_cast<uint16_t>(SlotsOf(i));
     for (int i = ROOT_BASE; i < INTERNAL_COUNT; ++i) {
         m.node[i].nodeLevel = 1;
         m.node[i].nodeUp = static_cast<uint16_t>(i);
     }
-    for (int i = ROOT_BASE; i < NODE_COUNT; ++i)
-        m.link[i].parent = 0;
+    // No leaf in the tree, every slot list empty: both ranges lie behind each other and are
+    // cleared in one go. (A leaf's next link is read only while it is in the tree or after
+    // it was replaced, so clearing those too changes nothing.)
+    static_assert(NODE_COUNT == SLOT_BASE, "leaves and slots adjoin");
+    std::memset(&m.link[ROOT_BASE], 0, sizeof(MatchFinder::Link) * (NEXT_COUNT - ROOT_BASE));
     for (int i = 1; i < WINDOW_SIZE - 1; ++i)
         m.link[i].next = static_cast<uint16_t>(i + 1);
     m.link[WINDOW_SIZE - 1].next = 0;
     m.freeNode = 1;
     m.climbLength = 0;
     m.pendingRoot = 0;
-    for (int i = SLOT_BASE; i < NEXT_COUNT; ++i)
-        m.link[i].next = 0;
 }
 
 } // namespace matchfinder

@@ -343,8 +343,8 @@ bool CompressLh5Parallel(BlockCoder &coder, InputReadFn read, void *readContext,
     if (!pl.ring || !pl.results)
         RaiseLibraryError(TEXT_OUT_OF_MEMORY);
     for (Searcher &s : pl.searchers) {
-        // Value-initialised: the padding behind the text buffer stays zero.
-        s.finder.reset(new (std::nothrow) MatchFinder());
+        // Left as allocated: a searcher's first chunk sets up its tree (InitMatchFinder).
+        s.finder.reset(new (std::nothrow) MatchFinder);
         if (!s.finder)
             RaiseLibraryError(TEXT_OUT_OF_MEMORY);
         s.pipeline = &pl;
