@@ -84,17 +84,31 @@ void WriteBits(BlockCoder &coder, unsigned n, unsigned x) {
 // ---------------------------------------------------------------------------------------
 // Huffman codes
 
+// A heap entry holds its node's frequency above the node number, so that the comparisons
+// need no lookup; only the frequencies are compared.
+static inline uint64_t HeapEntry(const uint32_t *freq, unsigned node) {
+    return uint64_t{freq[node]} << 16 | node;
+}
+
+static inline uint32_t EntryFreq(uint64_t entry) {
+    return static_cast<uint32_t>(entry >> 16);
+}
+
+static inline unsigned EntryNode(uint64_t entry) {
+    return static_cast<unsigned>(entry & 0xFFFF);
+}
+
 // Moves heap entry i down until its frequency is not above its children's; of two children
 // the right one is taken only when it is strictly rarer.
-static void SiftDown(BlockCoder &coder, const uint32_t *freq, unsigned i) {
-    uint16_t *heap = coder.heap;
-    unsigned size = coder.heapSize;
-    uint16_t k = heap[i];
+static void SiftDown(BlockCoder &coder, unsigned i) {
+    uint64_t *heap = coder.heap;
+    const unsigned size = coder.heapSize;
+    const uint64_t k = heap[i];
     while (2 * i <= size) {
         unsigned j = 2 * i;
-        if (j < size && freq[heap[j + 1]] < freq[heap[j]])
+        if (j < size && EntryFreq(heap[j + 1]) < EntryFreq(heap[j]))
             ++j;
-        if (freq[k] <= freq[heap[j]])
+        if (EntryFreq(k) <= EntryFreq(heap[j]))
             break;
         heap[i] = heap[j];
         i = j;
@@ -161,38 +175,39 @@ static void AssignCodes(BlockCoder &coder, unsigned n, const uint8_t *lengths, u
 
 unsigned BuildHuffmanCode(BlockCoder &coder, unsigned n, uint32_t *freq, uint8_t *lengths,
                           uint16_t *codes) {
-    uint16_t *heap = coder.heap;
+    uint64_t *heap = coder.heap;
     std::fill(lengths, lengths + n, 0);
     heap[1] = 0;
     coder.heapSize = 0;
     for (unsigned s = 0; s < n; ++s)
         if (freq[s] != 0)
-            heap[++coder.heapSize] = static_cast<uint16_t>(s);
+            heap[++coder.heapSize] = HeapEntry(freq, s);
     if (coder.heapSize < 2) {
-        codes[heap[1]] = 0;
-        return heap[1];
+        const unsigned only = EntryNode(heap[1]);
+        codes[only] = 0;
+        return only;
     }
     for (unsigned i = coder.heapSize / 2; i >= 1; --i)
-        SiftDown(coder, freq, i);
+        SiftDown(coder, i);
 
     coder.leafCount = 0;
     unsigned next = n;
     unsigned k = 0;
     while (coder.heapSize > 1) {
-        unsigned i = heap[1];
+        unsigned i = EntryNode(heap[1]);
         if (i < n)
             coder.leafOrder[coder.leafCount++] = static_cast<uint16_t>(i);
         heap[1] = heap[coder.heapSize--];
-        SiftDown(coder, freq, 1);
-        unsigned j = heap[1];
+        SiftDown(coder, 1);
+        unsigned j = EntryNode(heap[1]);
         if (j < n)
             coder.leafOrder[coder.leafCount++] = static_cast<uint16_t>(j);
         k = next++;
         freq[k] = freq[i] + freq[j];
         coder.left[k] = static_cast<uint16_t>(i);
         coder.right[k] = static_cast<uint16_t>(j);
-        heap[1] = static_cast<uint16_t>(k);
-        SiftDown(coder, freq, 1);
+        heap[1] = HeapEntry(freq, k);
+        SiftDown(coder, 1);
     }
     LimitCodeLengths(coder, n, k, lengths);
     AssignCodes(coder, n, lengths, codes);

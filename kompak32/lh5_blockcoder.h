@@ -55,7 +55,7 @@ struct BlockCoder {
     // Huffman work areas.
     uint16_t left[2 * CHAR_SYMBOLS - 1];
     uint16_t right[2 * CHAR_SYMBOLS - 1];
-    uint16_t heap[CHAR_SYMBOLS + 1];   // 1-based
+    uint64_t heap[CHAR_SYMBOLS + 1];   // 1-based: frequency << 16 | node
     unsigned heapSize;
     uint16_t lengthCount[MAX_CODE_LENGTH + 1];
     uint16_t leafOrder[CHAR_SYMBOLS];  // leaves in the order they left the heap
