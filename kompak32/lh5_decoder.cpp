@@ -151,12 +151,26 @@ void BuildDecodeTable(DecodeState &s, unsigned count, const uint8_t *lengths, un
                       uint16_t *table)
 {
     const unsigned tableSize = 1u << tableBits;
-    uint32_t lengthCount[17] = {};
-    for (unsigned i = 0; i < count; ++i) {
-        if (lengths[i] > 16) // longer codes cannot be decoded
-            RaiseLibraryError(TEXT_BAD_TABLE);
-        ++lengthCount[lengths[i]];
+    unsigned longest = 0;
+    for (unsigned i = 0; i < count; ++i)
+        longest = std::max<unsigned>(longest, lengths[i]);
+    if (longest > 16) // longer codes cannot be decoded
+        RaiseLibraryError(TEXT_BAD_TABLE);
+    // Counted in four interleaved tallies: in runs of equal lengths (long runs of zeros are
+    // the rule) each increment would otherwise wait for the one before.
+    uint32_t tally[4][17] = {};
+    unsigned at = 0;
+    for (; at + 4 <= count; at += 4) {
+        ++tally[0][lengths[at]];
+        ++tally[1][lengths[at + 1]];
+        ++tally[2][lengths[at + 2]];
+        ++tally[3][lengths[at + 3]];
     }
+    for (; at < count; ++at)
+        ++tally[0][lengths[at]];
+    uint32_t lengthCount[17];
+    for (unsigned len = 0; len <= 16; ++len)
+        lengthCount[len] = tally[0][len] + tally[1][len] + tally[2][len] + tally[3][len];
     // The code space taken, in units of 2^-16: exactly 2^16 is a complete prefix code; more
     // would overflow the table, less leaves codes without a symbol.
     uint32_t space = 0;
